@@ -1,0 +1,168 @@
+#include "flight/flight.h"
+
+#include "app/app.h"
+#include "flight/screen.h"
+#include "res/resource.h"
+#include "res/sound.h"
+#include "store/store.h"
+#include "ui/commands.h"
+#include "ui/tray.h"
+
+FlightState g_flight = {0, 0, 0, 0, nullptr, 0, 0, 0, 0, 90, 60, 0, 0, 0};
+
+// The program's own generator: one fixed sequence in every run.
+struct RandomState {
+    uint32_t state;
+};
+static RandomState g_random = {1};
+
+static const int kFlyWidth = 90, kFlyHeight = 60;
+static const int kFallWidth = 100, kFallHeight = 90;
+
+int NextRandom()
+{
+    g_random.state = g_random.state * 214013u + 2531011u;
+    return static_cast<int>((g_random.state >> 16) & 0x7FFF);
+}
+
+UINT_PTR ScheduleNextChicken()
+{
+    uint32_t r = static_cast<uint32_t>(NextRandom());
+    uint32_t speed = g_settings.Speed;
+    uint32_t seconds = r % speed + speed / 2;  // Speed is never 0
+    g_flight.appearanceTick = 0;
+    g_flight.hit = 0;
+    // Replaces an armed timer; the product wraps like the 32-bit original.
+    g_flight.launchTimerId = SetTimer(g_app.background, kLaunchTimer, seconds * 1000u, nullptr);
+    return g_flight.launchTimerId;
+}
+
+// The row leaves 20 pixels above and 11 below a 60-pixel chicken. A screen
+// of 90 pixels or less has no such row: fly along the top instead of
+// dividing by zero.
+static int32_t DrawRow(int screenHeight)
+{
+    int r = NextRandom();
+    int span = screenHeight - 90;
+    return (span >= 1 ? r % span : 0) + 20;
+}
+
+void LaunchChicken()
+{
+    if (g_flight.flying || g_ui.BusyFlag || !g_ui.EnabledFlag) return;  // the timer fires again
+    KillTimer(g_app.background, g_flight.launchTimerId);
+    g_flight.flying = 1;
+    g_flight.frameIndex = 0;
+    // Row and start use the size of the previous freeze; draws in this order.
+    g_flight.spriteY = DrawRow(g_screen.screenHeight);
+    g_flight.direction = (NextRandom() & 1) ? -1 : 1;
+    g_flight.step = (NextRandom() & 3) + 5;
+    if (g_flight.direction > 0) {
+        g_flight.spriteX = -kFlyWidth;
+        g_flight.bank = &g_screen.RightBank;
+    } else {
+        g_flight.spriteX = g_screen.screenWidth + kFlyWidth;
+        g_flight.bank = &g_screen.LeftBank;
+    }
+    FreezeScreen();
+    SetCursor(g_screen.CrosshairCursor);  // at once, before the pointer moves
+    PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
+    g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
+}
+
+// Moves the sprite window and has it painted before the tick ends.
+static void ShowSprite(int width, int height)
+{
+    g_flight.spriteWidth = width;
+    g_flight.spriteHeight = height;
+    MoveWindow(g_app.sprite, g_flight.spriteX, g_flight.spriteY, width, height, FALSE);
+    InvalidateRect(g_app.sprite, nullptr, FALSE);
+    UpdateWindow(g_app.sprite);
+}
+
+static void FallTick()
+{
+    if (g_flight.fallCounter <= 0) {
+        EndFlight();
+        ScheduleNextChicken();
+        return;
+    }
+    SelectFrame(g_screen.FallBank, kFallTicks - g_flight.fallCounter);
+    g_flight.spriteY += 4;
+    ShowSprite(kFallWidth, kFallHeight);
+    g_flight.fallCounter -= 1;
+}
+
+static void FlyTick()
+{
+    MoveStep();  // may end the flight; the parked window is still moved and painted
+    g_flight.frameIndex += 1;
+    if (g_flight.frameIndex >= FRAMES_PER_BANK) g_flight.frameIndex = 0;
+    if (g_flight.bank) SelectFrame(*g_flight.bank, g_flight.frameIndex);
+    ShowSprite(kFlyWidth, kFlyHeight);
+}
+
+void AnimationTick()
+{
+    if (g_flight.hit)
+        FallTick();
+    else
+        FlyTick();
+}
+
+static void MissedChicken()
+{
+    g_statistics.CountMissedChicken += 1;
+    EndFlight();
+    UpdateTrayTooltip();
+    ScheduleNextChicken();
+}
+
+void MoveStep()
+{
+    const int w = g_screen.screenWidth;
+    const int h = g_flight.spriteHeight;
+    if (g_flight.direction > 0) {
+        int oldRight = g_flight.spriteX + kFlyWidth;
+        g_flight.spriteX += g_flight.step;
+        if (g_flight.spriteX + kFlyWidth > 0 && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
+        if (g_flight.spriteX > w + kFlyWidth) {
+            MissedChicken();
+            return;
+        }
+        // The band the window is about to cover, fresh from the live screen.
+        if (g_flight.appearanceTick != 0) RefreshSnapshotStrip(oldRight, g_flight.spriteY, g_flight.step, h);
+    } else {
+        g_flight.spriteX -= g_flight.step;
+        if (g_flight.spriteX < w && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
+        if (g_flight.spriteX < -2 * kFlyWidth) {
+            MissedChicken();
+            return;
+        }
+        if (g_flight.appearanceTick != 0) RefreshSnapshotStrip(g_flight.spriteX, g_flight.spriteY, g_flight.step, h);
+    }
+}
+
+void EndFlight()
+{
+    g_flight.flying = 0;
+    KillTimer(g_app.background, g_flight.animationTimerId);
+    ReleaseScreen();
+}
+
+LRESULT OnFlightTimer(WPARAM timer)
+{
+    if (timer == kLaunchTimer)
+        LaunchChicken();
+    else if (timer == kAnimationTimer)
+        AnimationTick();
+    return 0;
+}
+
+void Flight_Reset()
+{
+    g_flight = FlightState{};
+    g_flight.spriteWidth = kFlyWidth;
+    g_flight.spriteHeight = kFlyHeight;
+    g_random.state = 1;
+}

@@ -1,0 +1,123 @@
+#include "ui/tray.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "app/app.h"
+#include "res/localize.h"
+#include "res/resource.h"
+#include "store/store.h"
+#include "ui/format.h"
+
+TrayState g_tray = {};
+
+// The first layout of the record (88 bytes on 32-bit Windows): every shell
+// since Windows 95 takes it.
+static NOTIFYICONDATAA Record(HWND owner, UINT id)
+{
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = owner;
+    data.uID = id;
+    return data;
+}
+
+// The first layout has room for 63 characters and the terminator.
+static void CopyTip(char* field, const char* tip)
+{
+    lstrcpynA(field, tip ? tip : "", 64);
+}
+
+static void TellAddFailed()
+{
+    DWORD error = GetLastError();
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
+    char fallback[80];
+    std::snprintf(fallback, sizeof fallback, "The tray icon could not be added (error %lu).",
+                  static_cast<unsigned long>(error));
+    MessageBoxA(nullptr, text ? text : fallback, "Wingzap Error", MB_OK | MB_ICONINFORMATION);
+    if (text) LocalFree(text);
+}
+
+BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
+{
+    if (!g_tray.taskbarCreatedMessage) g_tray.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    NOTIFYICONDATAA data = Record(owner, id);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = callbackMessage;
+    data.hIcon = icon;
+    CopyTip(data.szTip, tip);
+    BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+    if (!added) {
+        TellAddFailed();
+        return added;
+    }
+    g_tray.owner = owner;
+    g_tray.id = id;
+    g_tray.callbackMessage = callbackMessage;
+    g_tray.icon = icon;
+    CopyTip(g_tray.tip, data.szTip);
+    g_tray.added = true;
+    return added;
+}
+
+BOOL DeleteTrayIcon(HWND owner, UINT id)
+{
+    NOTIFYICONDATAA data = Record(owner, id);
+    g_tray.added = false;
+    return Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+BOOL SetTrayIcon(HWND owner, UINT id, HICON icon)
+{
+    NOTIFYICONDATAA data = Record(owner, id);
+    data.uFlags = NIF_ICON;
+    data.hIcon = icon;
+    g_tray.icon = icon;
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+BOOL SetTrayTip(HWND owner, UINT id, const char* tip)
+{
+    NOTIFYICONDATAA data = Record(owner, id);
+    data.uFlags = NIF_TIP;
+    CopyTip(data.szTip, tip);
+    CopyTip(g_tray.tip, data.szTip);
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+BOOL UpdateTrayTooltip()
+{
+    char format[200];
+    if (!LoadLocalizedString(IDS_TOOLTIP, format, sizeof format)) return 0;
+    if (!IsSingleNumberFormat(format)) return 0;  // a damaged text is not a printf format
+    char text[200];
+    std::snprintf(text, sizeof text, format, MeanReactionTime());
+    return SetTrayTip(g_app.background, kTrayIconId, text);
+}
+
+UINT TaskbarCreatedMessage()
+{
+    return g_tray.taskbarCreatedMessage;
+}
+
+// The icon comes back as it was: its picture (enabled or not) and its tooltip.
+LRESULT OnTaskbarCreated()
+{
+    if (!g_tray.added) return 0;
+    NOTIFYICONDATAA data = Record(g_tray.owner, g_tray.id);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = g_tray.callbackMessage;
+    data.hIcon = g_tray.icon;
+    CopyTip(data.szTip, g_tray.tip);
+    Shell_NotifyIconA(NIM_ADD, &data);
+    return 0;
+}
+
+void Tray_Reset()
+{
+    g_tray = TrayState{};
+}
