@@ -12,6 +12,7 @@ static std::string EnvOr(const char* name, const char* fallback)
 }
 
 std::string ProductExePath() { return EnvOr("WINGZAP_EXE", "Wingzap.exe"); }
+std::string RuntimeExePath() { return EnvOr("WINGZAP_RUNTIME_EXE", "Wingzap.exe"); }
 std::string TestDir() { return EnvOr("WINGZAP_TEST_DIR", "."); }
 
 HMODULE ProductResources()
@@ -65,5 +66,149 @@ uint32_t Dib::At(int x, int y) const
 
 DWORD GdiObjects() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
 DWORD UserObjects() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS); }
+
+}  // namespace test
+
+namespace test {
+
+void* HookImport(const char* dll, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress) return nullptr;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+            DWORD old;
+            VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+static const char kKey[] = "Software\\Wingzap";
+
+CleanRegistry::CleanRegistry() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+CleanRegistry::~CleanRegistry() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+
+bool ReadValue(const char* name, DWORD* value, DWORD* type)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    DWORD size = sizeof *value, t = 0;
+    LONG rc = RegQueryValueExA(key, name, nullptr, &t, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (type) *type = t;
+    return rc == ERROR_SUCCESS;
+}
+
+void WriteRaw(const char* name, const void* data, DWORD size, DWORD type)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+}
+
+void WriteValue(const char* name, DWORD value, DWORD type) { WriteRaw(name, &value, sizeof value, type); }
+
+std::vector<std::string> ValueNames()
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char name[100];
+        DWORD size = sizeof name;
+        if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+COLORREF ScreenPixel(int x, int y)
+{
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+}  // namespace test
+
+#include "app/app.h"
+#include "flight/flight.h"
+#include "flight/screen.h"
+#include "res/localize.h"
+#include "shooting/holes.h"
+#include "store/store.h"
+#include "ui/commands.h"
+#include "ui/tray.h"
+
+namespace test {
+
+void ResetAllModules()
+{
+    RepairWindows();
+    Screen_Reset();
+    Flight_Reset();
+    Store_Reset();
+    Language_Reset();
+    Tray_Reset();
+    Ui_Reset();
+    App_Reset();
+}
+
+Program::Program(bool createWindows)
+{
+    ResetAllModules();
+    HINSTANCE self = GetModuleHandleA(nullptr);
+    g_app.instance = self;
+    InitLanguage(self);
+    LoadSettings();
+    LoadStatistics();
+    RegisterWindowClasses(self);
+    loaded_ = LoadFrameBanks() == 1;
+    if (createWindows) {
+        CreateAppWindows();
+        ShowWindow(g_app.background, SW_SHOWNORMAL);
+        ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+    }
+}
+
+Program::~Program()
+{
+    KillTimer(g_app.background, kLaunchTimer);
+    KillTimer(g_app.background, kAnimationTimer);
+    HWND background = g_app.background;
+    ResetAllModules();
+    if (background) DestroyWindow(background);  // its WM_DESTROY posts a quit: drop it
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    }
+}
 
 }  // namespace test

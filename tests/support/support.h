@@ -9,6 +9,8 @@ namespace test {
 
 // Path of the shipped 32-bit Wingzap.exe, in Windows form.
 std::string ProductExePath();
+// The program as built for this test run (64-bit), to be started as a process.
+std::string RuntimeExePath();
 // Folder of the test programs (for helper exes and screenshots).
 std::string TestDir();
 
@@ -35,5 +37,75 @@ Dib ParseDib(const std::vector<uint8_t>& bytes);
 // Counts of the process's GDI and USER objects.
 DWORD GdiObjects();
 DWORD UserObjects();
+
+}  // namespace test
+
+namespace test {
+
+// Replaces, in this exe's import table, the entry of `function` from `dll`
+// (e.g. "USER32.dll", "SetTimer") with `replacement`; returns the original,
+// or nullptr when the exe does not import it. The product code is linked
+// into the test exe, so its calls go through this table: a seam for
+// observing and steering platform calls without touching the product.
+void* HookImport(const char* dll, const char* function, void* replacement);
+
+// Puts a hook back when the scope ends.
+class ImportHook {
+public:
+    template <typename F>
+    ImportHook(const char* dll, const char* function, F* replacement)
+        : dll_(dll), function_(function),
+          original_(HookImport(dll, function, reinterpret_cast<void*>(replacement))) {}
+    ~ImportHook() { if (original_) HookImport(dll_, function_, original_); }
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+    template <typename F> F* Original() const { return reinterpret_cast<F*>(original_); }
+    bool Installed() const { return original_ != nullptr; }
+
+private:
+    const char* dll_;
+    const char* function_;
+    void* original_;
+};
+
+// Deletes HKCU\Software\Wingzap now and again when the scope ends.
+class CleanRegistry {
+public:
+    CleanRegistry();
+    ~CleanRegistry();
+};
+bool ReadValue(const char* name, DWORD* value, DWORD* type = nullptr);
+void WriteValue(const char* name, DWORD value, DWORD type = REG_DWORD);
+void WriteRaw(const char* name, const void* data, DWORD size, DWORD type);
+std::vector<std::string> ValueNames();
+
+// Handles all pending messages of this thread.
+void PumpMessages();
+
+// Pixel of the live screen.
+COLORREF ScreenPixel(int x, int y);
+
+}  // namespace test
+
+namespace test {
+
+// The program's modules set up in this process as start-up does (language,
+// settings and statistics as stored, window classes, frame banks, both
+// windows parked), without the message loop; everything reset on the way
+// out. The test exe must carry the resources (RESOURCES in CMake).
+class Program {
+public:
+    explicit Program(bool createWindows = true);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    bool Loaded() const { return loaded_; }
+
+private:
+    bool loaded_ = false;
+};
+
+// Every module back to its state at process start.
+void ResetAllModules();
 
 }  // namespace test
