@@ -1,0 +1,80 @@
+// main.cpp - artgen OUTDIR: writes every picture and sound of Wingzap.
+//
+// Frame banks: the colour bitmaps and their masks, one resource id per
+// frame. The flight to the left is the exact mirror of the flight to the
+// right, pixel for pixel, so it is made by flipping rather than redrawing.
+#include "art.h"
+#include "formats.h"
+#include "png.h"
+#include "sheet.h"
+#include "sounds.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string pathFor(const std::string& dir, const char* kind, int id, const char* ext)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "%s_%d.%s", kind, id, ext);
+    return (std::filesystem::path(dir) / name).string();
+}
+
+bool writeBank(const std::string& dir, const std::vector<Image>& frames, int colourId, int maskId)
+{
+    bool ok = true;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        int k = static_cast<int>(i);
+        ok = writeFile(pathFor(dir, "bitmap", colourId + k, "bmp"), colourBmp(frames[i])) && ok;
+        ok = writeFile(pathFor(dir, "bitmap", maskId + k, "bmp"), maskBmp(frames[i])) && ok;
+    }
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: artgen OUTDIR\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::error_code err;
+    std::filesystem::create_directories(dir, err);
+
+    std::vector<Image> right, left, fall;
+    for (int i = 0; i < kFrameCount; ++i) {
+        right.push_back(flightFrame(i));
+        left.push_back(mirrored(right.back()));
+        fall.push_back(fallFrame(i));
+    }
+    bool ok = writeBank(dir, right, 169, 189);
+    ok = writeBank(dir, left, 208, 227) && ok;
+    ok = writeBank(dir, fall, 268, 287) && ok;
+
+    Extras extras{sidePicture(), henPicture(), headIcon(32), headIcon(16), crossedOutIcon(),
+                  crosshairCursor(), right[0], fall[0]};
+    ok = writeFile(pathFor(dir, "bitmap", 253, "bmp"), colourBmp(extras.side)) && ok;
+    ok = writeFile(pathFor(dir, "bitmap", 129, "bmp"), colourBmp(extras.hen)) && ok;
+    ok = writeFile(pathFor(dir, "bitmap", 131, "bmp"), maskBmp(extras.hen)) && ok;
+    ok = writeFile(pathFor(dir, "icon", 107, "ico"),
+                   icoFile({extras.icon32, extras.icon16}, kVgaPalette)) && ok;
+    ok = writeFile(pathFor(dir, "icon", 108, "ico"), icoFile({extras.icon16}, kVgaPalette)) && ok;
+    ok = writeFile(pathFor(dir, "icon", 307, "ico"), icoFile({extras.crossedOut}, kVgaPalette)) && ok;
+    ok = writeFile(pathFor(dir, "cursor", 311, "cur"), curFile(extras.cursor)) && ok;
+
+    const std::vector<Bank> banks{{"RightBank", &right, 169, 189},
+                                  {"LeftBank", &left, 208, 227},
+                                  {"FallBank", &fall, 268, 287}};
+    std::string sheetPath = (std::filesystem::path(dir) / "contact-sheet.png").string();
+    std::string extrasPath = (std::filesystem::path(dir) / "contact-sheet-extras.png").string();
+    ok = writeFile(sheetPath, pngFile(framesSheet(banks))) && ok;
+    ok = writeFile(extrasPath, pngFile(extrasSheet(extras))) && ok;
+
+    ok = WriteSounds(dir) && ok;
+    return ok ? 0 : 1;
+}
