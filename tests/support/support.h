@@ -34,9 +34,12 @@ struct Dib {
 };
 Dib ParseDib(const std::vector<uint8_t>& bytes);
 
-// Counts of the process's GDI and USER objects.
+// Counts of the process's GDI and USER objects (under Wine: GDI handles in
+// use, and the process's windows).
 DWORD GdiObjects();
 DWORD UserObjects();
+// Committed private memory of the process, in bytes.
+SIZE_T CommittedPrivateBytes();
 
 }  // namespace test
 

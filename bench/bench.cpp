@@ -1,0 +1,321 @@
+// Timings of the program's hot paths, driving the real code under Wine.
+// Prints a table: median, 95th percentile and maximum per measurement.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "flight/flight.h"
+#include "flight/screen.h"
+#include "res/localize.h"
+#include "shooting/holes.h"
+#include "store/store.h"
+#include "ui/commands.h"
+#include "ui/tray.h"
+
+namespace {
+
+struct Clock {
+    LARGE_INTEGER frequency;
+    Clock() { QueryPerformanceFrequency(&frequency); }
+    double Now() const
+    {
+        LARGE_INTEGER t;
+        QueryPerformanceCounter(&t);
+        return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+    }
+};
+const Clock g_clock;
+
+void Report(const char* what, std::vector<double> ms, const char* unit = "ms")
+{
+    if (ms.empty()) return;
+    std::sort(ms.begin(), ms.end());
+    size_t n = ms.size();
+    double median = ms[n / 2], p95 = ms[std::min(n - 1, n * 95 / 100)], max = ms.back();
+    std::printf("| %-44s | %6zu | %9.3f | %9.3f | %9.3f | %s |\n", what, n, median, p95, max, unit);
+}
+
+void Reset()
+{
+    RepairWindows();
+    Screen_Reset();
+    Flight_Reset();
+    Store_Reset();
+    Tray_Reset();
+    Ui_Reset();
+}
+
+// The program's modules in this process, as start-up sets them up.
+void StartModules()
+{
+    HINSTANCE self = GetModuleHandleA(nullptr);
+    g_app.instance = self;
+    InitLanguage(self);
+    g_settings.UseSound = 0;  // the launch sound would block 1.4 s per flight
+    g_settings.Speed = 1;
+    RegisterWindowClasses(self);
+    LoadFrameBanks();
+    CreateAppWindows();
+    ShowWindow(g_app.background, SW_SHOWNORMAL);
+    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// A flight from launch to its end, ticks sent directly: no waiting.
+void FlyOnce(bool hitHalfway)
+{
+    g_ui.BusyFlag = false;
+    LaunchChicken();
+    for (int tick = 0; g_flight.flying && tick < 2000; ++tick) {
+        if (hitHalfway && tick == 60 && !g_flight.hit) {
+            g_flight.hit = 1;
+            g_flight.fallCounter = kFallTicks;
+        }
+        AnimationTick();
+    }
+    KillTimer(g_app.background, kLaunchTimer);
+}
+
+void BenchTick()
+{
+    std::vector<double> ticks;
+    for (int flight = 0; flight < 10; ++flight) {
+        LaunchChicken();
+        while (g_flight.flying) {
+            double t0 = g_clock.Now();
+            AnimationTick();
+            ticks.push_back(g_clock.Now() - t0);
+        }
+        KillTimer(g_app.background, kLaunchTimer);
+    }
+    Report("animation tick (move, strip, frame, paint)", ticks);
+}
+
+void BenchFreeze()
+{
+    std::vector<double> freeze, release;
+    for (int i = 0; i < 50; ++i) {
+        double t0 = g_clock.Now();
+        FreezeScreen();
+        double t1 = g_clock.Now();
+        ReleaseScreen();
+        double t2 = g_clock.Now();
+        freeze.push_back(t1 - t0);
+        release.push_back(t2 - t1);
+    }
+    Report("FreezeScreen", freeze);
+    Report("ReleaseScreen", release);
+}
+
+void BenchPaint()
+{
+    FreezeScreen();
+    SelectFrame(g_screen.RightBank, 3);
+    g_flight.step = 5;
+    MoveWindow(g_app.sprite, 200, 200, 90, 60, FALSE);
+    for (int falling = 0; falling < 2; ++falling) {
+        g_flight.spriteWidth = falling ? 100 : 90;
+        g_flight.spriteHeight = falling ? 90 : 60;
+        if (falling) SelectFrame(g_screen.FallBank, 3);
+        std::vector<double> paints;
+        for (int i = 0; i < 1000; ++i) {
+            InvalidateRect(g_app.sprite, nullptr, FALSE);
+            double t0 = g_clock.Now();
+            UpdateWindow(g_app.sprite);
+            paints.push_back(g_clock.Now() - t0);
+        }
+        Report(falling ? "PaintSprite, falling 100x90" : "PaintSprite, flying 90x60", paints);
+    }
+    ReleaseScreen();
+}
+
+// Victim windows in a second process: this program again, in victim mode.
+PROCESS_INFORMATION StartVictims(int count, int x, int y)
+{
+    char self[MAX_PATH], command[MAX_PATH + 64];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::snprintf(command, sizeof command, "\"%s\" --victims %d %d %d", self, count, x, y);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return pi;
+    WaitForInputIdle(pi.hProcess, 10000);
+    return pi;
+}
+
+LRESULT CALLBACK VictimProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+int VictimMain(int count, int x, int y)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = VictimProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = "WingzapBenchVictim";
+    RegisterClassA(&wc);
+    for (int i = 0; i < count; ++i) {
+        // Half under the point, half beside it.
+        int left = i % 2 ? x - 100 + i : x + 150 + i;
+        CreateWindowExA(0, wc.lpszClassName, "victim", WS_POPUP | WS_VISIBLE, left, y - 100 + i, 200, 200, nullptr,
+                        nullptr, wc.hInstance, nullptr);
+    }
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}
+
+void BenchHoles()
+{
+    for (int count : {10, 50}) {
+        PROCESS_INFORMATION victims = StartVictims(count, 400, 300);
+        std::vector<double> shots;
+        for (int i = 0; i < 100; ++i) {
+            double t0 = g_clock.Now();
+            ShootHole(400 + i % 20, 300);
+            shots.push_back(g_clock.Now() - t0);
+            if (i % 10 == 9) RepairWindows();
+        }
+        RepairWindows();
+        char what[64];
+        std::snprintf(what, sizeof what, "ShootHole, %d windows of another process", count);
+        Report(what, shots);
+        if (victims.hProcess) {
+            PostThreadMessageA(victims.dwThreadId, WM_QUIT, 0, 0);
+            WaitForSingleObject(victims.hProcess, 5000);
+            CloseHandle(victims.hProcess);
+            CloseHandle(victims.hThread);
+        }
+    }
+}
+
+// From process start to the program waiting in its message loop.
+void BenchStartup(const char* program)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == 0) {
+        DWORD off = 0, slow = 3600;
+        RegSetValueExA(key, "UseSound", 0, REG_DWORD, reinterpret_cast<BYTE*>(&off), 4);
+        RegSetValueExA(key, "Speed", 0, REG_DWORD, reinterpret_cast<BYTE*>(&slow), 4);
+        RegCloseKey(key);
+    }
+    std::vector<double> starts, workingSets;
+    for (int i = 0; i < 10; ++i) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        char command[MAX_PATH + 4];
+        std::snprintf(command, sizeof command, "\"%s\"", program);
+        double t0 = g_clock.Now();
+        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            std::printf("cannot start %s\n", program);
+            return;
+        }
+        WaitForInputIdle(pi.hProcess, 10000);
+        starts.push_back(g_clock.Now() - t0);
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
+        workingSets.push_back(memory.WorkingSetSize / (1024.0 * 1024.0));
+        HWND background = nullptr;
+        for (int wait = 0; wait < 200 && !background; ++wait, Sleep(10))
+            background = FindWindowA("SkyroostBackground", "Background");
+        PostMessageA(background, WM_COMMAND, 32775, 0);
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey);
+    Report("start-up to the message loop, sound off", starts);
+    Report("working set of the program after start-up", workingSets, "MB");
+}
+
+double WorkingSetMb()
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    return memory.WorkingSetSize / (1024.0 * 1024.0);
+}
+
+void BenchEndurance()
+{
+    double before = WorkingSetMb();
+    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int i = 0; i < 1000; ++i) FlyOnce(i % 2 == 0);
+    double after = WorkingSetMb();
+    std::printf("| %-44s | %6d | %9.3f | %9.3f | %9s | MB |\n", "working set in-process, before/after flights", 1000,
+                before, after, "");
+    std::printf("| %-44s | %6d | %9lu | %9lu | %9s | objects |\n", "GDI objects before/after flights", 1000,
+                static_cast<unsigned long>(gdi),
+                static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)), "");
+}
+
+// The AnimationTimer's real period over whole flights.
+WNDPROC g_original;
+std::vector<double> g_tickTimes;
+LRESULT CALLBACK TimedProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == WM_TIMER && wp == kAnimationTimer) g_tickTimes.push_back(g_clock.Now());
+    return CallWindowProcA(g_original, w, m, wp, lp);
+}
+
+void BenchTimerPeriod()
+{
+    g_original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(g_app.background, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedProc)));
+    for (int flight = 0; flight < 2; ++flight) {
+        LaunchChicken();
+        MSG msg;
+        while (g_flight.flying && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        KillTimer(g_app.background, kLaunchTimer);
+        g_tickTimes.push_back(-1);  // flights apart
+    }
+    SetWindowLongPtrA(g_app.background, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_original));
+    std::vector<double> periods;
+    for (size_t i = 1; i < g_tickTimes.size(); ++i)
+        if (g_tickTimes[i] >= 0 && g_tickTimes[i - 1] >= 0) periods.push_back(g_tickTimes[i] - g_tickTimes[i - 1]);
+    double sum = 0;
+    for (double p : periods) sum += p;
+    Report("AnimationTimer period over real flights", periods);
+    if (!periods.empty()) std::printf("|   mean period %.2f ms over %zu ticks |\n", sum / periods.size(), periods.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && std::strcmp(argv[1], "--victims") == 0)
+        return VictimMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    const char* program = argc > 1 ? argv[1] : "Wingzap.exe";
+
+    StartModules();
+    FreezeScreen();
+    std::printf("\nScreen %d x %d\n\n", g_screen.screenWidth, g_screen.screenHeight);
+    ReleaseScreen();
+    std::printf("| %-44s | %6s | %9s | %9s | %9s | unit |\n", "measurement", "runs", "median", "95th", "max");
+    std::printf("|%s|%s|%s|%s|%s|------|\n", std::string(46, '-').c_str(), std::string(8, '-').c_str(),
+                std::string(11, '-').c_str(), std::string(11, '-').c_str(), std::string(11, '-').c_str());
+    BenchTick();
+    BenchFreeze();
+    BenchPaint();
+    BenchHoles();
+    BenchEndurance();
+    BenchTimerPeriod();
+    Pump();
+    Reset();
+    BenchStartup(program);
+    return 0;
+}

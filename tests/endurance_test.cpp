@@ -1,0 +1,200 @@
+// Thousands of flights at full speed (timer messages sent directly): missed
+// shots, hits, holes in another process's windows, repairs, resets and the
+// options dialog. The counters must come out exact and the process's GDI
+// objects, USER objects and memory must not grow. The number of flights is
+// WINGZAP_FLIGHTS (200 in ./test; scripts/endurance runs 10,000).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+#include "flight/flight.h"
+#include "flight/screen.h"
+#include "res/resource.h"
+#include "shooting/holes.h"
+#include "store/store.h"
+#include "support.h"
+#include "ui/commands.h"
+#include "ui/options.h"
+
+namespace {
+
+const int kVictimX = 500, kVictimY = 400;
+
+// Victim windows, in a second process: this exe started with --victims.
+int VictimMain()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = "WingzapEnduranceVictim";
+    RegisterClassA(&wc);
+    for (int i = 0; i < 3; ++i)
+        CreateWindowExA(0, wc.lpszClassName, "victim", WS_POPUP | WS_VISIBLE, kVictimX - 100 + 20 * i,
+                        kVictimY - 100, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}
+
+struct Victims {
+    PROCESS_INFORMATION pi = {};
+    Victims()
+    {
+        char self[MAX_PATH], command[MAX_PATH + 16];
+        GetModuleFileNameA(nullptr, self, sizeof self);
+        snprintf(command, sizeof command, "\"%s\" --victims", self);
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            WaitForInputIdle(pi.hProcess, 10000);
+    }
+    ~Victims()
+    {
+        if (!pi.hProcess) return;
+        PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
+        if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+};
+
+// The dialog opens for real and closes itself with Cancel at once.
+INT_PTR CALLBACK CancellingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = OptionsDialogProc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return result;
+}
+decltype(&DialogBoxParamA) g_realDialogBox;
+int g_dialogs;
+INT_PTR WINAPI CancelledDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC, LPARAM init)
+{
+    ++g_dialogs;
+    return g_realDialogBox(instance, name, owner, CancellingProc, init);
+}
+
+struct Expected {
+    uint32_t hits = 0, missedChickens = 0, missedShots = 0;
+};
+
+// One flight; what it should count goes into `expected`. `leak` leaks one
+// bitmap, to show that the check below catches it.
+void Flight(int n, Expected& expected, bool leak)
+{
+    g_ui.BusyFlag = false;
+    SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0);
+    if (!g_flight.flying) return;
+    if (leak) CreateCompatibleBitmap(g_screen.DisplayContext, 8, 8);
+    const bool hit = n % 4 != 0, optionsKey = n % 37 == 5, shootVictims = n % 10 == 3;
+    for (int tick = 0; g_flight.flying && tick < 1000; ++tick) {
+        SendMessageA(g_app.background, WM_TIMER, kAnimationTimer, 0);
+        if (tick == 2 && shootVictims) {
+            SendMessageA(g_app.background, WM_LBUTTONDOWN, 0, MAKELPARAM(kVictimX, kVictimY));
+            ++expected.missedShots;
+        }
+        if (tick == 3 && n % 7 == 0) {  // the sprite's top row is a miss too
+            SendMessageA(g_app.sprite, WM_LBUTTONDOWN, 0, MAKELPARAM(40, 0));
+            ++expected.missedShots;
+        }
+        if (tick == 4 && optionsKey) {
+            SendMessageA(g_app.background, WM_CHAR, 'o', 0);  // ends the flight: nothing counted
+            break;
+        }
+        if (tick == 5 && hit) {
+            SendMessageA(g_app.sprite, WM_LBUTTONDOWN, 0, MAKELPARAM(45, 30));
+            SendMessageA(g_app.sprite, WM_LBUTTONDOWN, 0, MAKELPARAM(45, 30));  // falling: ignored
+            ++expected.hits;
+        }
+    }
+    if (!hit && !optionsKey) ++expected.missedChickens;
+    if (n % 25 == 24) SendMessageA(g_app.background, WM_COMMAND, CMD_RESET_WINDOWS, 0);
+    if (n % 150 == 149) {
+        SendMessageA(g_app.background, WM_COMMAND, CMD_RESET_STATISTICS, 0);
+        expected = Expected{};
+    }
+    if (n % 60 == 20) SendMessageA(g_app.background, WM_COMMAND, CMD_INFO, 0);
+}
+
+struct Usage {
+    DWORD gdi, user;
+    SIZE_T privateBytes;
+};
+Usage Measure() { return {test::GdiObjects(), test::UserObjects(), test::CommittedPrivateBytes()}; }
+
+int Flights()
+{
+    const char* v = std::getenv("WINGZAP_FLIGHTS");
+    int n = v ? std::atoi(v) : 200;
+    return n > 0 ? n : 200;
+}
+
+class Endurance : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_realDialogBox = dialogHook_.Original<decltype(DialogBoxParamA)>();
+        ASSERT_TRUE(dialogHook_.Installed());
+        ASSERT_TRUE(program_.Loaded());
+        g_settings.UseSound = 0;
+        g_settings.Speed = 1;
+    }
+    // Runs `count` flights; the usage after a warm-up and at the end.
+    void Run(int count, bool leak, Expected& expected, Usage& warm, Usage& end)
+    {
+        for (int n = 0; n < count; ++n) {
+            Flight(n, expected, leak);
+            if (n == count / 10) warm = Measure();
+            test::PumpMessages();
+        }
+        RepairWindows();
+        end = Measure();
+    }
+    test::CleanRegistry registry_;
+    test::ImportHook dialogHook_{"USER32.dll", "DialogBoxParamA", &CancelledDialogBox};
+    test::Program program_;
+    Victims victims_;
+};
+
+TEST_F(Endurance, CountersExactAndNothingGrows)
+{
+    Expected expected;
+    Usage warm{}, end{};
+    int flights = Flights();
+    g_dialogs = 0;
+    Run(flights, false, expected, warm, end);
+    EXPECT_EQ(g_statistics.CountHits, expected.hits);
+    EXPECT_EQ(g_statistics.CountMissedChicken, expected.missedChickens);
+    EXPECT_EQ(g_statistics.CountMissedShots, expected.missedShots);
+    EXPECT_GT(g_statistics.TimeSum, 0u);
+    EXPECT_GE(g_dialogs, flights / 60 + flights / 37);
+    EXPECT_TRUE(g_holes.HoledWindowList.empty());
+    EXPECT_LE(end.gdi, warm.gdi);
+    EXPECT_LE(end.user, warm.user);
+    // Memory: allow for the heap's own slack, not for growth per flight.
+    EXPECT_LT(end.privateBytes, warm.privateBytes + 256 * 1024)
+        << warm.privateBytes << " -> " << end.privateBytes;
+    std::printf("%d flights: GDI %lu -> %lu, USER %lu -> %lu, private bytes %lu -> %lu\n", flights,
+                static_cast<unsigned long>(warm.gdi), static_cast<unsigned long>(end.gdi),
+                static_cast<unsigned long>(warm.user), static_cast<unsigned long>(end.user),
+                static_cast<unsigned long>(warm.privateBytes), static_cast<unsigned long>(end.privateBytes));
+}
+
+TEST_F(Endurance, TheCheckCatchesOneLeakedBitmapPerFlight)
+{
+    Expected expected;
+    Usage warm{}, end{};
+    Run(50, true, expected, warm, end);
+    EXPECT_GE(end.gdi, warm.gdi + 40) << "the same comparison as above fails on this run";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--victims") == 0) return VictimMain();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
