@@ -63,10 +63,24 @@ static INT_PTR OnOptionsOk(HWND dialog)
     return 1;
 }
 
+// The picture's static control loaded bitmap 253 itself, and not every
+// system deletes it with the control (Wine keeps it: one bitmap lost per
+// opening). Taking it out of the control makes it ours on every system.
+static INT_PTR OnOptionsDestroyed(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        HANDLE picture = reinterpret_cast<HANDLE>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (picture) DeleteObject(picture);
+    }
+    return 0;
+}
+
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG: return OnInitOptions(dialog);
+    case WM_DESTROY: return OnOptionsDestroyed(dialog);
     case WM_COMMAND:
         if (wParam == IDOK) return OnOptionsOk(dialog);
         if (wParam == IDCANCEL) EndDialog(dialog, IDCANCEL);
