@@ -1,0 +1,91 @@
+// Owns windows in a process of its own, as another program's windows would
+// be, for the tests that shoot holes into them.
+//
+//   victim.exe PARENT_PID READY_EVENT TITLE:X:Y:W:H:RRGGBB:FLAGS ...
+//
+// One borderless popup per argument, filled with its colour. FLAGS is "-" or
+// any of: r (a round region of its own), e (an empty region of its own),
+// h (hidden), m (minimised). READY_EVENT is an inherited event handle, set
+// once every window stands as asked; the windows are found by their titles.
+// The process ends when its parent ends, on a WM_QUIT posted to its thread,
+// or when its last window is destroyed.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static int g_windows = 0;
+
+static LRESULT CALLBACK VictimProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrA(window, GWLP_USERDATA)));
+        RECT r;
+        GetClientRect(window, &r);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: return 1;  // the paint fills everything
+    case WM_DESTROY:
+        if (--g_windows == 0) PostQuitMessage(0);
+        return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+static bool CreateVictim(HINSTANCE instance, const char* description)
+{
+    char title[64], flags[16];
+    int x, y, w, h;
+    unsigned rgb;
+    if (std::sscanf(description, "%63[^:]:%d:%d:%d:%d:%x:%15s", title, &x, &y, &w, &h, &rgb, flags) != 7) return false;
+    bool hidden = std::strchr(flags, 'h') != nullptr;
+    HWND window = CreateWindowExA(0, "WingzapVictim", title, WS_POPUP | (hidden ? 0 : WS_VISIBLE), x, y, w, h,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window) return false;
+    ++g_windows;
+    COLORREF colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(colour));
+    // The region belongs to the system once set.
+    if (std::strchr(flags, 'r')) SetWindowRgn(window, CreateEllipticRgn(0, 0, w, h), TRUE);
+    if (std::strchr(flags, 'e')) SetWindowRgn(window, CreateRectRgn(0, 0, 0, 0), TRUE);
+    if (std::strchr(flags, 'm')) ShowWindow(window, SW_SHOWMINNOACTIVE);
+    if (!hidden) UpdateWindow(window);
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) return 2;
+    HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::strtoul(argv[1], nullptr, 10)));
+    HANDLE ready = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10)));
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = VictimProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = "WingzapVictim";
+    if (!RegisterClassA(&wc)) return 3;
+    for (int i = 3; i < argc; ++i)
+        if (!CreateVictim(instance, argv[i])) return 4;
+    SetEvent(ready);
+
+    for (;;) {
+        DWORD count = parent ? 1 : 0;
+        DWORD woke = MsgWaitForMultipleObjects(count, &parent, FALSE, INFINITE, QS_ALLINPUT);
+        if (parent && woke == WAIT_OBJECT_0) return 0;  // the test is gone: so are we
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return 0;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
