@@ -1,19 +1,1201 @@
 // The flight engine driven through its own operations on the real windows.
+// Platform calls that would wait or arm real timers are replaced through the
+// import table: timers are recorded and ticks are sent by hand, the tick
+// count is a number the test sets, sounds and the tray are recorded.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/screen.h"
+#include "res/resource.h"
+#include "shooting/holes.h"
 #include "store/store.h"
+#include "ui/commands.h"
 #include "support.h"
 
 namespace {
+
+// The generator's first values; every run draws them in this order.
+const int kSequence[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
 
 TEST(Random, DrawsTheFixedSequence)
 {
     Flight_Reset();
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
     for (int value : expected) EXPECT_EQ(NextRandom(), value);
+}
+
+// ---------------------------------------------------------------------------
+// Recorded platform calls.
+
+enum Kind { kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall };
+
+struct Call {
+    Kind kind;
+    HWND window;
+    intptr_t a, b, c, d;      // timer id and interval; strip x, y, width, height; ...
+    uint32_t missedChickens;  // CountMissedChicken when the call was made
+    RECT background;          // where the background window stood then
+};
+
+std::vector<Call> g_calls;
+DWORD g_now = 1000;                // what GetTickCount answers
+bool g_skipFullScreenCopies = false;
+decltype(&BitBlt) g_realBitBlt = nullptr;
+decltype(&SelectObject) g_realSelectObject = nullptr;
+
+struct Selection {
+    HDC surface;
+    HGDIOBJ object;
+};
+std::vector<Selection> g_selections;  // into FrameSurface or MaskSurface
+
+void Record(Kind kind, HWND window, intptr_t a, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0)
+{
+    Call call = {kind, window, a, b, c, d, g_statistics.CountMissedChicken, {}};
+    if (g_app.background) GetWindowRect(g_app.background, &call.background);
+    g_calls.push_back(call);
+}
+
+UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
+{
+    Record(kSetTimerCall, window, static_cast<intptr_t>(id), static_cast<intptr_t>(interval));
+    return id;
+}
+
+BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id)
+{
+    Record(kKillTimerCall, window, static_cast<intptr_t>(id));
+    return TRUE;
+}
+
+DWORD WINAPI FakeGetTickCount() { return g_now; }
+
+BOOL WINAPI FakeSndPlaySound(LPCSTR, UINT flags)
+{
+    Record(kSoundCall, nullptr, static_cast<intptr_t>(flags));
+    return TRUE;
+}
+
+HCURSOR WINAPI FakeSetCursor(HCURSOR cursor)
+{
+    Record(kCursorCall, nullptr, reinterpret_cast<intptr_t>(cursor));
+    return nullptr;
+}
+
+BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    Record(kTooltipCall, data ? data->hWnd : nullptr, static_cast<intptr_t>(message),
+           data ? static_cast<intptr_t>(data->uFlags) : 0);
+    return TRUE;
+}
+
+bool IsFullScreen(int width, int height)
+{
+    return width >= g_screen.screenWidth && height >= g_screen.screenHeight && width > 100;
+}
+
+// Strips are the copies from the live screen into the snapshot that are not
+// the whole screen.
+BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
+{
+    if (target && target == g_screen.ScreenSnapshot && source == g_screen.DisplayContext &&
+        !IsFullScreen(width, height))
+        Record(kStripCall, nullptr, x, y, width, height);
+    if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
+    return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
+}
+
+HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
+{
+    if (dc && (dc == g_screen.FrameSurface || dc == g_screen.MaskSurface)) g_selections.push_back({dc, object});
+    return g_realSelectObject(dc, object);
+}
+
+std::vector<Call> CallsOf(Kind kind)
+{
+    std::vector<Call> out;
+    for (const Call& c : g_calls)
+        if (c.kind == kind) out.push_back(c);
+    return out;
+}
+
+int IndexOf(Kind kind, intptr_t a)
+{
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kind && g_calls[i].a == a) return static_cast<int>(i);
+    return -1;
+}
+
+// Timers, tick count, sound, cursor and tray recorded; GDI calls observed.
+class FakePlatform {
+public:
+    FakePlatform()
+        : setTimer_("USER32.dll", "SetTimer", &FakeSetTimer),
+          killTimer_("USER32.dll", "KillTimer", &FakeKillTimer),
+          tick_("KERNEL32.dll", "GetTickCount", &FakeGetTickCount),
+          sound_("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound),
+          cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
+          tray_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon),
+          bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
+          select_("GDI32.dll", "SelectObject", &RecordingSelectObject)
+    {
+        g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
+        g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
+        Clear();
+        g_now = 1000;
+        g_skipFullScreenCopies = false;
+    }
+    ~FakePlatform() { g_skipFullScreenCopies = false; }
+    bool Installed() const
+    {
+        return setTimer_.Installed() && killTimer_.Installed() && tick_.Installed() && sound_.Installed() &&
+               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed();
+    }
+    static void Clear()
+    {
+        g_calls.clear();
+        g_selections.clear();
+    }
+
+private:
+    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_;
+};
+
+// ---------------------------------------------------------------------------
+// Windows and flights.
+
+RECT WindowRect(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// The sprite's place in the background window's client area, which is the
+// screen while the background covers it.
+RECT SpritePlace()
+{
+    RECT s = WindowRect(g_app.sprite), b = WindowRect(g_app.background);
+    OffsetRect(&s, -b.left, -b.top);
+    return s;
+}
+
+int RealScreenWidth()
+{
+    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    int w = GetDeviceCaps(dc, HORZRES);
+    DeleteDC(dc);
+    return w;
+}
+
+int RealScreenHeight()
+{
+    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    int h = GetDeviceCaps(dc, VERTRES);
+    DeleteDC(dc);
+    return h;
+}
+
+bool Covers(const RECT& r) { return r.left == 0 && r.top == 0 && r.right == RealScreenWidth() && r.bottom == RealScreenHeight(); }
+bool Parked(const RECT& r) { return r.left == -100 && r.top == -100 && r.right == -99 && r.bottom == -99; }
+
+// As the background window's timers deliver them.
+void FireLaunchTimer() { SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0); }
+void FireAnimationTimer() { SendMessageA(g_app.background, WM_TIMER, kAnimationTimer, 0); }
+
+// A launch after `skip` earlier draws, with the size the previous freeze read.
+void LaunchAfter(int skip, int previousWidth, int previousHeight)
+{
+    Flight_Reset();
+    for (int i = 0; i < skip; ++i) NextRandom();
+    g_flight.launchTimerId = kLaunchTimer;  // as the schedule armed it
+    g_screen.screenWidth = previousWidth;
+    g_screen.screenHeight = previousHeight;
+    FireLaunchTimer();
+}
+
+// The index of `object` in `list` of 19, or -1.
+int FrameNumber(const HBITMAP (&list)[FRAMES_PER_BANK], HGDIOBJ object)
+{
+    for (int i = 0; i < FRAMES_PER_BANK; ++i)
+        if (list[i] == object) return i;
+    return -1;
+}
+
+// The colour frame and mask selected by the last tick, as frame numbers of
+// `bank`; -1 when the tick selected something else or nothing.
+void SelectedFrames(const FrameBank& bank, int* frame, int* mask)
+{
+    *frame = *mask = -1;
+    for (const Selection& s : g_selections) {
+        if (s.surface == g_screen.FrameSurface) *frame = FrameNumber(bank.frames, s.object);
+        if (s.surface == g_screen.MaskSurface) *mask = FrameNumber(bank.masks, s.object);
+    }
+}
+
+class FlightTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(program_.Loaded());
+        ASSERT_TRUE(platform_.Installed());
+        ASSERT_EQ(1024, RealScreenWidth()) << "the tables below are worked out for a 1024 x 768 screen";
+        ASSERT_EQ(768, RealScreenHeight());
+        g_settings.UseSound = 0;
+        g_settings.Speed = 60;
+    }
+    void TearDown() override { EndFlight(); }
+
+    test::CleanRegistry registry_;
+    test::Program program_;
+    FakePlatform platform_;
+};
+
+// ---------------------------------------------------------------------------
+// Schedule, launch and its draws.
+
+TEST_F(FlightTest, ScheduleDrawsTheDelayAndArmsTheLaunchTimer)
+{
+    struct Case {
+        uint32_t speed;
+        int earlierDraws;
+        UINT interval;  // worked out by hand from the sequence
+    };
+    const Case cases[] = {
+        {60, 0, 71000},          // 41 mod 60 + 30: the first chicken of a run
+        {60, 4, 59000},          // 19169 mod 60 + 30: after the first flight
+        {1, 0, 0},               // Speed 1: at once
+        {1, 5, 0},
+        {3, 1, 3000},            // 18467 mod 3 + 1
+        {4294967291u, 0, 38000}, // -5 stored: 2147483686 s, times 1000 wraps
+        {1000, 2, 834000},       // 6334 mod 1000 + 500
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "Speed " << c.speed << " after " << c.earlierDraws << " draws");
+        Flight_Reset();
+        for (int i = 0; i < c.earlierDraws; ++i) NextRandom();
+        g_settings.Speed = c.speed;
+        g_flight.hit = 1;
+        g_flight.appearanceTick = 4242;
+        FakePlatform::Clear();
+        ScheduleNextChicken();
+        std::vector<Call> set = CallsOf(kSetTimerCall);
+        ASSERT_EQ(1u, set.size());
+        EXPECT_EQ(g_app.background, set[0].window);
+        EXPECT_EQ(static_cast<intptr_t>(kLaunchTimer), set[0].a);
+        EXPECT_EQ(static_cast<intptr_t>(c.interval), set[0].b);
+        EXPECT_EQ(0, g_flight.hit);
+        EXPECT_EQ(0u, g_flight.appearanceTick);
+        EXPECT_EQ(kSequence[c.earlierDraws + 1], NextRandom()) << "exactly one draw";
+    }
+}
+
+TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
+{
+    struct Case {
+        int skip, previousWidth, previousHeight;
+        int row, direction, step, startX;
+    };
+    const Case cases[] = {
+        {0, 1024, 768, 61, -1, 7, 1114},   // 41, 18467 odd, 6334 & 3 = 2
+        {1, 1024, 768, 181, 1, 5, -90},    // the first flight of a run
+        {2, 1024, 768, 252, 1, 6, -90},
+        {3, 800, 600, 510, -1, 5, 890},    // row and start from the previous size
+        {4, 1024, 768, 205, 1, 7, -90},
+        {1, 1024, 91, 20, 1, 5, -90},      // one row left
+        {1, 1024, 90, 20, 1, 5, -90},      // no row: along the top, no division by zero
+        {1, 1024, 50, 20, 1, 5, -90},
+        {1, 1024, 0, 20, 1, 5, -90},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "skip " << c.skip << ", previous screen " << c.previousWidth << " x "
+                                        << c.previousHeight);
+        FakePlatform::Clear();
+        LaunchAfter(c.skip, c.previousWidth, c.previousHeight);
+        EXPECT_EQ(1, g_flight.flying);
+        EXPECT_EQ(0, g_flight.frameIndex);
+        EXPECT_EQ(c.row, g_flight.spriteY);
+        EXPECT_EQ(c.direction, g_flight.direction);
+        EXPECT_EQ(c.step, g_flight.step);
+        EXPECT_EQ(c.startX, g_flight.spriteX);
+        EXPECT_EQ(c.direction > 0 ? &g_screen.RightBank : &g_screen.LeftBank, g_flight.bank);
+        EXPECT_EQ(kSequence[c.skip + 3], NextRandom()) << "exactly three draws";
+        // The freeze read the screen again and stretched the background over it.
+        EXPECT_EQ(RealScreenWidth(), g_screen.screenWidth);
+        EXPECT_EQ(RealScreenHeight(), g_screen.screenHeight);
+        EXPECT_TRUE(Covers(WindowRect(g_app.background)));
+        // The launch timer stops, then the animation timer starts at 50 ms.
+        int kill = IndexOf(kKillTimerCall, kLaunchTimer);
+        int start = IndexOf(kSetTimerCall, kAnimationTimer);
+        ASSERT_GE(kill, 0);
+        ASSERT_GT(start, kill);
+        EXPECT_EQ(g_app.background, g_calls[start].window);
+        EXPECT_EQ(kTickMilliseconds, g_calls[start].b);
+        EXPECT_EQ(1u, CallsOf(kSetTimerCall).size());
+        EndFlight();
+    }
+}
+
+TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
+{
+    g_settings.UseSound = 1;
+    LaunchAfter(1, 1024, 768);
+    int cursor = IndexOf(kCursorCall, reinterpret_cast<intptr_t>(g_screen.CrosshairCursor));
+    std::vector<Call> sounds = CallsOf(kSoundCall);
+    int sound = -1;
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kSoundCall) sound = static_cast<int>(i);
+    int start = IndexOf(kSetTimerCall, kAnimationTimer);
+    ASSERT_NE(nullptr, g_screen.CrosshairCursor);
+    ASSERT_EQ(1u, sounds.size());
+    EXPECT_EQ(0, sounds[0].a & SND_ASYNC) << "the launch sound plays to its end";
+    EXPECT_TRUE(Covers(g_calls[sound].background)) << "the screen is frozen while it plays";
+    EXPECT_GE(cursor, 0);
+    EXPECT_LT(cursor, sound) << "the crosshair shows before the sound";
+    EXPECT_GT(start, sound) << "no chicken moves before the sound has ended";
+}
+
+TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
+{
+    struct Case {
+        const char* name;
+        bool busy, enabled, flying;
+        WPARAM timer;
+    };
+    const Case cases[] = {
+        {"menu or dialog open", true, true, false, kLaunchTimer},
+        {"chickens disabled", false, false, false, kLaunchTimer},
+        {"both", true, false, false, kLaunchTimer},
+        {"already flying", false, true, true, kLaunchTimer},
+        {"a timer that is not ours", false, true, false, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Flight_Reset();
+        g_screen.screenWidth = 1024;
+        g_screen.screenHeight = 768;
+        ScheduleNextChicken();  // draws 41
+        g_ui.BusyFlag = c.busy;
+        g_ui.EnabledFlag = c.enabled;
+        g_flight.flying = c.flying;
+        FakePlatform::Clear();
+        SendMessageA(g_app.background, WM_TIMER, c.timer, 0);
+        EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
+        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
+        EXPECT_EQ(c.flying ? 1 : 0, g_flight.flying);
+        EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+        // The next firing after the block has ended launches.
+        g_ui.BusyFlag = false;
+        g_ui.EnabledFlag = true;
+        g_flight.flying = 0;
+        FireLaunchTimer();
+        EXPECT_EQ(1, g_flight.flying);
+        EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
+        EndFlight();
+    }
+    g_ui.BusyFlag = false;
+    g_ui.EnabledFlag = true;
+}
+
+// ---------------------------------------------------------------------------
+// Movement, frames, strips and the missed chicken.
+
+TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
+{
+    struct Case {
+        int skip;             // draws before the launch
+        int previousWidth;    // of the freeze before the launch
+        int direction, step;  // what the launch draws then
+        int row;
+        int appearanceTick;   // tick on which the chicken enters the screen
+        int missedTick;       // tick on which it counts as missed
+        UINT nextInterval;    // the schedule's delay after the miss, Speed 60
+    };
+    const Case cases[] = {
+        {1, 1024, 1, 5, 181, 1, 241, 59000},   // -90 + 5n > 1114 first at n = 241
+        {2, 1024, 1, 6, 252, 1, 201, 34000},
+        {4, 1024, 1, 7, 205, 1, 173, 48000},   // 1114 reached exactly at 172: not yet missed
+        {3, 1024, -1, 5, 78, 19, 259, 48000},  // 1114 - 5n < 1024 first at 19, < -180 at 259
+        {0, 1024, -1, 7, 61, 13, 185, 70000},
+        // The screen grew from 800 between flights: the start is 890, the
+        // entry and the end are judged with the new 1024.
+        {3, 800, -1, 5, 78, 1, 215, 48000},
+    };
+    const int W = 1024;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "direction " << c.direction << ", step " << c.step);
+        LaunchAfter(c.skip, c.previousWidth, 768);
+        ASSERT_EQ(c.direction, g_flight.direction);
+        ASSERT_EQ(c.step, g_flight.step);
+        ASSERT_EQ(W, g_screen.screenWidth);
+        const int startX = c.direction > 0 ? -90 : c.previousWidth + 90;
+        const uint32_t missedBefore = g_statistics.CountMissedChicken;
+        for (int n = 1; n <= c.missedTick; ++n) {
+            SCOPED_TRACE(testing::Message() << "tick " << n);
+            FakePlatform::Clear();
+            g_now = 100000 + 50 * n;
+            FireAnimationTimer();
+            const int x = startX + c.direction * c.step * n;
+            // Entry: the tick count of the entering tick, taken once.
+            // (the miss schedules the next chicken, which clears it again)
+            const bool entered = n >= c.appearanceTick && n < c.missedTick;
+            EXPECT_EQ(entered ? 100000u + 50 * c.appearanceTick : 0u, g_flight.appearanceTick);
+            // Frames: the first tick shows frame 1, frame 0 comes back on the 19th.
+            int frame, mask;
+            SelectedFrames(*g_flight.bank, &frame, &mask);
+            EXPECT_EQ(n % FRAMES_PER_BANK, frame);
+            EXPECT_EQ(n % FRAMES_PER_BANK, mask);
+            // The window goes to the new place, 90 x 60, also on the missed tick.
+            RECT place = SpritePlace();
+            EXPECT_EQ(x, place.left);
+            EXPECT_EQ(c.row, place.top);
+            EXPECT_EQ(90, place.right - place.left);
+            EXPECT_EQ(60, place.bottom - place.top);
+            // One strip per tick from the entry on, at the leading edge.
+            std::vector<Call> strips = CallsOf(kStripCall);
+            if (n < c.appearanceTick || n == c.missedTick) {
+                EXPECT_TRUE(strips.empty());
+            } else {
+                ASSERT_EQ(1u, strips.size());
+                const int stripX = c.direction > 0 ? x - c.step + 90 : x;
+                EXPECT_EQ(stripX, strips[0].a);
+                EXPECT_EQ(c.row, strips[0].b);
+                EXPECT_EQ(c.step, strips[0].c);
+                EXPECT_EQ(60, strips[0].d);
+            }
+            if (n < c.missedTick) {
+                ASSERT_EQ(1, g_flight.flying);
+                ASSERT_EQ(missedBefore, g_statistics.CountMissedChicken);
+                ASSERT_TRUE(Covers(WindowRect(g_app.background)));
+            }
+        }
+        // Missed: counted once, then the flight ends, the tooltip shows it and
+        // the next delay is drawn.
+        EXPECT_EQ(0, g_flight.flying);
+        EXPECT_EQ(missedBefore + 1, g_statistics.CountMissedChicken);
+        EXPECT_TRUE(Parked(WindowRect(g_app.background)));
+        int kill = IndexOf(kKillTimerCall, kAnimationTimer);
+        int schedule = IndexOf(kSetTimerCall, kLaunchTimer);
+        std::vector<Call> tips = CallsOf(kTooltipCall);
+        ASSERT_GE(kill, 0);
+        ASSERT_GT(schedule, kill);
+        ASSERT_EQ(1u, tips.size());
+        EXPECT_EQ(NIM_MODIFY, tips[0].a);
+        EXPECT_NE(0, tips[0].b & NIF_TIP);
+        EXPECT_EQ(missedBefore + 1, tips[0].missedChickens) << "counted before the tooltip";
+        EXPECT_EQ(missedBefore + 1, g_calls[schedule].missedChickens) << "counted before the next delay";
+        int tip = -1;
+        for (size_t i = 0; i < g_calls.size(); ++i)
+            if (g_calls[i].kind == kTooltipCall) tip = static_cast<int>(i);
+        EXPECT_GT(tip, kill);
+        EXPECT_LT(tip, schedule);
+        EXPECT_EQ(static_cast<intptr_t>(c.nextInterval), g_calls[schedule].b);
+        EXPECT_EQ(0u, g_flight.appearanceTick);
+    }
+}
+
+TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
+{
+    struct Case {
+        int skip;
+        int ticksBeforeHit;
+    };
+    const Case cases[] = {
+        {1, 1},    // left to right, just entered
+        {1, 240},  // one tick before it would count as missed
+        {3, 5},    // right to left, still beyond the right edge
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "skip " << c.skip << ", hit after tick " << c.ticksBeforeHit);
+        LaunchAfter(c.skip, 1024, 768);
+        for (int n = 0; n < c.ticksBeforeHit; ++n) FireAnimationTimer();
+        const uint32_t missedBefore = g_statistics.CountMissedChicken;
+        const RECT before = SpritePlace();
+        // What a hit does to the flight.
+        g_flight.hit = 1;
+        g_flight.fallCounter = kFallTicks;
+        for (int n = 1; n <= kFallTicks; ++n) {
+            SCOPED_TRACE(testing::Message() << "fall tick " << n);
+            FakePlatform::Clear();
+            FireAnimationTimer();
+            int frame, mask;
+            SelectedFrames(g_screen.FallBank, &frame, &mask);
+            EXPECT_EQ(n - 1, frame);
+            EXPECT_EQ(n - 1, mask);
+            RECT place = SpritePlace();
+            EXPECT_EQ(before.left, place.left) << "the left edge stays";
+            EXPECT_EQ(before.top + 4 * n, place.top);
+            EXPECT_EQ(100, place.right - place.left);
+            EXPECT_EQ(90, place.bottom - place.top);
+            EXPECT_TRUE(CallsOf(kStripCall).empty()) << "no strip while falling";
+            EXPECT_EQ(1, g_flight.flying);
+            // The crosshair stays through the fall.
+            SendMessageA(g_app.sprite, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.sprite), HTCLIENT);
+            std::vector<Call> cursors = CallsOf(kCursorCall);
+            ASSERT_EQ(1u, cursors.size());
+            EXPECT_EQ(reinterpret_cast<intptr_t>(g_screen.CrosshairCursor), cursors[0].a);
+        }
+        FakePlatform::Clear();
+        FireAnimationTimer();  // the 20th ends the flight
+        EXPECT_EQ(0, g_flight.flying);
+        EXPECT_EQ(missedBefore, g_statistics.CountMissedChicken);
+        EXPECT_TRUE(Parked(WindowRect(g_app.background)));
+        int kill = IndexOf(kKillTimerCall, kAnimationTimer);
+        int schedule = IndexOf(kSetTimerCall, kLaunchTimer);
+        ASSERT_GE(kill, 0);
+        EXPECT_GT(schedule, kill);
+        EXPECT_TRUE(CallsOf(kTooltipCall).empty());
+        EXPECT_TRUE(g_selections.empty()) << "the ending tick shows no frame";
+        // Outside a flight the arrow is back.
+        FakePlatform::Clear();
+        SendMessageA(g_app.background, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.background), HTCLIENT);
+        std::vector<Call> cursors = CallsOf(kCursorCall);
+        ASSERT_EQ(1u, cursors.size());
+        EXPECT_EQ(reinterpret_cast<intptr_t>(LoadCursor(nullptr, IDC_ARROW)), cursors[0].a);
+    }
+}
+
+TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
+{
+    const DWORD gdiBefore = test::GdiObjects();
+    g_flight.hit = 1;
+    g_flight.fallCounter = 7;
+    g_flight.appearanceTick = 1234;
+    FakePlatform::Clear();
+    EndFlight();
+    ReleaseScreen();
+    EXPECT_EQ(0, g_flight.flying);
+    EXPECT_EQ(1, g_flight.hit) << "EndFlight leaves the rest of the flight alone";
+    EXPECT_EQ(7, g_flight.fallCounter);
+    EXPECT_EQ(1234u, g_flight.appearanceTick);
+    EXPECT_TRUE(CallsOf(kSetTimerCall).empty()) << "no timer armed";
+    EXPECT_TRUE(Parked(WindowRect(g_app.background)));
+    RECT sprite = SpritePlace();
+    EXPECT_EQ(-90, sprite.left);
+    EXPECT_EQ(-60, sprite.top);
+    EXPECT_EQ(90, sprite.right - sprite.left);
+    EXPECT_EQ(60, sprite.bottom - sprite.top);
+    // A held screen released twice: the second finds nothing.
+    FreezeScreen();
+    EXPECT_NE(nullptr, g_screen.ScreenSnapshot);
+    ReleaseScreen();
+    ReleaseScreen();
+    EndFlight();
+    EXPECT_EQ(nullptr, g_screen.DisplayContext);
+    EXPECT_EQ(nullptr, g_screen.ScreenSnapshot);
+    EXPECT_EQ(nullptr, g_screen.ComposeSurface);
+    EXPECT_EQ(gdiBefore, test::GdiObjects());
+}
+
+TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
+{
+    HWND windows[2] = {};
+    for (HWND& w : windows) {
+        w = CreateWindowExA(0, "STATIC", "owner of the foreground", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, w);
+    }
+    ASSERT_TRUE(SetForegroundWindow(windows[0]));
+    FreezeScreen();
+    ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward during the flight";
+    EXPECT_TRUE(ReleaseScreen());
+    EXPECT_EQ(windows[0], GetForegroundWindow());
+    for (HWND w : windows) DestroyWindow(w);
+}
+
+// ---------------------------------------------------------------------------
+// Compositing on the real sprite window.
+
+// A pattern that no frame holds: blue between 0x40 and 0x7F.
+uint32_t Pattern(int x, int y)
+{
+    return static_cast<uint32_t>(((x * 37) & 0xFF) << 16 | ((y * 23) & 0xFF) << 8 | (0x40 + ((x + y) & 0x3F)));
+}
+
+// A 32-bit top-down DIB section with its memory DC.
+struct Canvas {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    uint32_t* pixels = nullptr;
+    int width = 0, height = 0;
+    Canvas(int w, int h) : width(w), height(h)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<uint32_t*>(bits);
+        previous = SelectObject(dc, bitmap);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+};
+
+// Puts the pattern into the snapshot over the given screen rectangle.
+void PaintPatternIntoSnapshot(const RECT& r)
+{
+    Canvas pattern(r.right - r.left, r.bottom - r.top);
+    for (int y = 0; y < pattern.height; ++y)
+        for (int x = 0; x < pattern.width; ++x) pattern.pixels[y * pattern.width + x] = Pattern(r.left + x, r.top + y);
+    GdiFlush();
+    BitBlt(g_screen.ScreenSnapshot, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
+}
+
+// What a window shows, read from its own device context.
+void ReadWindow(HWND window, Canvas& into)
+{
+    HDC dc = GetDC(window);
+    BitBlt(into.dc, 0, 0, into.width, into.height, dc, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+    GdiFlush();
+}
+
+void ShowSpriteAt(int x, int y, int w, int h)
+{
+    g_flight.spriteWidth = w;
+    g_flight.spriteHeight = h;
+    MoveWindow(g_app.sprite, x, y, w, h, FALSE);
+    InvalidateRect(g_app.sprite, nullptr, FALSE);
+    UpdateWindow(g_app.sprite);
+}
+
+test::Dib FrameArt(unsigned id) { return test::ParseDib(test::ResourceBytes(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2), id)); }
+
+TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
+{
+    struct Case {
+        const char* name;
+        FrameBank ScreenState::*bank;
+        int frame;
+        unsigned firstFrameId, firstMaskId;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"flying right, frame 0", &ScreenState::RightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60},
+        {"flying right, frame 11", &ScreenState::RightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60},
+        {"flying left, frame 5", &ScreenState::LeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60},
+        {"falling, frame 0", &ScreenState::FallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90},
+        {"falling, frame 18", &ScreenState::FallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90},
+    };
+    FreezeScreen();
+    const RECT area = {200, 150, 300, 240};
+    PaintPatternIntoSnapshot(area);
+    g_flight.flying = 1;
+    g_flight.step = 5;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Dib colour = FrameArt(c.firstFrameId + c.frame);
+        test::Dib mask = FrameArt(c.firstMaskId + c.frame);
+        ASSERT_TRUE(colour.valid && mask.valid);
+        ASSERT_EQ(c.width, colour.width);
+        SelectFrame(g_screen.*c.bank, c.frame);
+        ShowSpriteAt(area.left, area.top, c.width, c.height);
+        Canvas shown(c.width, c.height);
+        ReadWindow(g_app.sprite, shown);
+        int snapshotPixels = 0, framePixels = 0, wrong = 0, yellow = 0;
+        char first[160] = "";
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                bool transparent = mask.At(x, y) != 0;
+                uint32_t want = transparent ? Pattern(area.left + x, area.top + y) : colour.At(x, y);
+                uint32_t got = shown.At(x, y);
+                (transparent ? snapshotPixels : framePixels) += 1;
+                if (transparent && (got == 0xFFFF00 || got == 0xFBFC15)) ++yellow;
+                if (got != want && wrong++ == 0)
+                    std::snprintf(first, sizeof first, "first at (%d, %d): %06X instead of %06X", x, y,
+                                  static_cast<unsigned>(got), static_cast<unsigned>(want));
+            }
+        }
+        EXPECT_GT(snapshotPixels, 100);
+        EXPECT_GT(framePixels, 100);
+        EXPECT_EQ(0, wrong) << first;
+        EXPECT_EQ(0, yellow) << "the falling frames' surroundings never show";
+    }
+    g_flight.flying = 0;
+}
+
+TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
+{
+    FreezeScreen();  // as start-up does
+    const RECT area = {300, 200, 390, 260};
+    PaintPatternIntoSnapshot(area);
+    // A frame sits in the surfaces, but no launch has drawn a step yet.
+    SelectFrame(g_screen.RightBank, 3);
+    ASSERT_EQ(0, g_flight.step);
+    ShowSpriteAt(area.left, area.top, 90, 60);
+    Canvas shown(90, 60);
+    ReadWindow(g_app.sprite, shown);
+    int wrong = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 90; ++x) wrong += shown.At(x, y) != Pattern(area.left + x, area.top + y);
+    EXPECT_EQ(0, wrong);
+    // The same paint with a step draws the chicken: the check above can tell.
+    g_flight.step = 5;
+    ShowSpriteAt(area.left, area.top, 90, 60);
+    ReadWindow(g_app.sprite, shown);
+    int changed = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 90; ++x) changed += shown.At(x, y) != Pattern(area.left + x, area.top + y);
+    EXPECT_GT(changed, 100);
+    g_flight.step = 0;
+}
+
+TEST_F(FlightTest, BackgroundPaintsTheSnapshotWhileTheScreenIsHeld)
+{
+    FreezeScreen();
+    ASSERT_TRUE(Covers(WindowRect(g_app.background)));
+    const RECT area = {500, 400, 580, 450};
+    PaintPatternIntoSnapshot(area);
+    MoveWindow(g_app.sprite, -90, -60, 90, 60, FALSE);  // out of the way
+    InvalidateRect(g_app.background, nullptr, FALSE);
+    UpdateWindow(g_app.background);
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    Canvas shown(w, h);
+    HDC dc = GetDC(g_app.background);
+    BitBlt(shown.dc, 0, 0, w, h, dc, area.left, area.top, SRCCOPY);
+    ReleaseDC(g_app.background, dc);
+    GdiFlush();
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) wrong += shown.At(x, y) != Pattern(area.left + x, area.top + y);
+    EXPECT_EQ(0, wrong);
+}
+
+// ---------------------------------------------------------------------------
+// GDI objects over many cycles.
+
+BOOL WINAPI NoMove(HWND, int, int, int, int, BOOL) { return TRUE; }
+
+// Runs a flight to its end: missed, or hit after a few ticks.
+void FullFlight(bool hit)
+{
+    FireLaunchTimer();
+    for (int n = 0; g_flight.flying && n < 400; ++n) {
+        if (hit && n == 3) {
+            g_flight.hit = 1;
+            g_flight.fallCounter = kFallTicks;
+        }
+        FireAnimationTimer();
+    }
+}
+
+// Objects gained over `cycles` freeze/release cycles and then `flights`
+// flights; with `leak`, each cycle also keeps a bitmap of its own.
+long GdiGrowth(int cycles, int flights, bool leak, std::vector<HBITMAP>& leaked)
+{
+    FullFlight(false);  // first-use allocations of the system out of the count
+    const DWORD before = test::GdiObjects();
+    {
+        // The full-screen copies and window moves cost time, not objects.
+        test::ImportHook move("USER32.dll", "MoveWindow", &NoMove);
+        g_skipFullScreenCopies = true;
+        for (int i = 0; i < cycles; ++i) {
+            FreezeScreen();
+            if (leak) leaked.push_back(CreateCompatibleBitmap(g_screen.DisplayContext, 8, 8));
+            ReleaseScreen();
+        }
+        g_skipFullScreenCopies = false;
+    }
+    for (int i = 0; i < flights; ++i) FullFlight(i % 2 == 1);
+    return static_cast<long>(test::GdiObjects()) - static_cast<long>(before);
+}
+
+// Fewer than one object per hundred cycles: what the system itself may
+// keep or drop meanwhile.
+bool WithinBudget(long growth) { return growth < 10; }
+
+TEST_F(FlightTest, ThousandCyclesAndFlightsLeaveNoGdiObjectBehind)
+{
+    ASSERT_GT(test::GdiObjects(), 0u) << "no GDI object count on this system";
+    g_settings.Speed = 1;
+    std::vector<HBITMAP> none;
+    const long growth = GdiGrowth(1000, 10, false, none);
+    EXPECT_TRUE(WithinBudget(growth)) << growth << " objects more";
+    std::printf("GDI objects after 1000 cycles and 10 flights: %+ld\n", growth);
+}
+
+TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
+{
+    g_settings.Speed = 1;
+    std::vector<HBITMAP> leaked;
+    const long growth = GdiGrowth(200, 0, true, leaked);
+    for (HBITMAP b : leaked) DeleteObject(b);
+    EXPECT_EQ(200u, leaked.size());
+    EXPECT_GT(growth, 180) << "the system may drop a few cached objects meanwhile";
+    std::printf("GDI objects after 200 leaking cycles: %+ld\n", growth);
+    EXPECT_FALSE(WithinBudget(growth));
+}
+
+// ---------------------------------------------------------------------------
+// Start-up without a frame, and the frame's own window handling.
+
+unsigned g_missingBitmap = 0;
+decltype(&LoadBitmapA) g_realLoadBitmap = nullptr;
+int g_windowsCreated = 0, g_soundsPlayed = 0, g_trayCalls = 0;
+HANDLE g_mutex = nullptr;
+char g_mutexName[64];
+decltype(&CreateMutexA) g_realCreateMutex = nullptr;
+
+HBITMAP WINAPI LoadBitmapWithoutOne(HINSTANCE instance, LPCSTR name)
+{
+    if (IS_INTRESOURCE(name) && reinterpret_cast<uintptr_t>(name) == g_missingBitmap) return nullptr;
+    return g_realLoadBitmap(instance, name);
+}
+
+HWND WINAPI NoWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)
+{
+    ++g_windowsCreated;
+    return nullptr;
+}
+
+BOOL WINAPI CountSound(LPCSTR, UINT)
+{
+    ++g_soundsPlayed;
+    return TRUE;
+}
+
+BOOL WINAPI CountTray(DWORD, PNOTIFYICONDATAA)
+{
+    ++g_trayCalls;
+    return TRUE;
+}
+
+// The program's mutex under a name of this test, so that no program started
+// by another test finds it held.
+HANDLE WINAPI PrivateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
+{
+    std::snprintf(g_mutexName, sizeof g_mutexName, "%s", name ? name : "");
+    char own[80];
+    std::snprintf(own, sizeof own, "flight_test mutex %lu", GetCurrentProcessId());
+    g_mutex = g_realCreateMutex(security, owned, own);
+    return g_mutex;
+}
+
+TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
+{
+    test::CleanRegistry registry;
+    test::ResetAllModules();
+    g_app.instance = GetModuleHandleA(nullptr);
+    test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
+    ASSERT_TRUE(load.Installed());
+    g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
+    const unsigned missing[] = {IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0 + 7, IDB_LEFT_FRAME0 + 18, IDB_LEFT_MASK0 + 18,
+                                IDB_FALL_FRAME0 + 9, IDB_FALL_MASK0 + 18};
+    for (unsigned id : missing) {
+        SCOPED_TRACE(testing::Message() << "without bitmap " << id);
+        g_missingBitmap = id;
+        const DWORD before = test::GdiObjects();
+        EXPECT_EQ(0, LoadFrameBanks());
+        EXPECT_EQ(nullptr, g_screen.FrameSurface);
+        EXPECT_EQ(nullptr, g_screen.MaskSurface);
+        FreeFrameBanks();
+        EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
+    }
+    g_missingBitmap = 0;
+    EXPECT_EQ(1, LoadFrameBanks()) << "with all 114 it loads";
+    FreeFrameBanks();
+    test::ResetAllModules();
+}
+
+TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
+{
+    test::CleanRegistry registry;
+    test::ResetAllModules();
+    test::WriteValue("UseSound", 1);
+    test::WriteValue("Speed", 1);
+    test::WriteValue("CountHits", 12);
+    test::WriteValue("CountMissedShots", 34);
+    test::WriteValue("CountMissedChicken", 56);
+    // No TimeSum: it appears only if the statistics are written.
+    g_missingBitmap = IDB_FALL_MASK0 + 18;  // 305, the last one loaded
+    g_windowsCreated = g_soundsPlayed = g_trayCalls = 0;
+    int result = -1;
+    {
+        test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
+        test::ImportHook window("USER32.dll", "CreateWindowExA", &NoWindow);
+        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
+        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &CountTray);
+        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
+        ASSERT_TRUE(load.Installed() && window.Installed() && sound.Installed() && tray.Installed() &&
+                    mutex.Installed());
+        g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
+        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
+        const DWORD before = test::GdiObjects();
+        result = WingzapMain(GetModuleHandleA(nullptr));
+        EXPECT_EQ(before, test::GdiObjects());
+    }
+    g_missingBitmap = 0;
+    if (g_mutex) CloseHandle(g_mutex);
+    g_mutex = nullptr;
+    EXPECT_STREQ("Skyroost Mutex", g_mutexName);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(0, g_windowsCreated);
+    EXPECT_EQ(0, g_soundsPlayed);
+    EXPECT_EQ(0, g_trayCalls);
+    const struct {
+        const char* name;
+        DWORD value;
+    } stored[] = {{"CountHits", 12}, {"CountMissedShots", 34}, {"CountMissedChicken", 56}, {"TimeSum", 0},
+                  {"UseSound", 1}, {"Speed", 1}};
+    for (const auto& s : stored) {
+        DWORD value = 0xDEAD, type = 0;
+        EXPECT_TRUE(test::ReadValue(s.name, &value, &type)) << s.name;
+        EXPECT_EQ(s.value, value) << s.name;
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
+    }
+    test::ResetAllModules();
+}
+
+TEST(Frame, CloseRequestsToEitherWindowAreIgnored)
+{
+    test::CleanRegistry registry;
+    test::Program program;
+    ASSERT_TRUE(IsWindow(g_app.background) && IsWindow(g_app.sprite));
+    const HWND windows[] = {g_app.sprite, g_app.background};
+    for (HWND w : windows) {
+        EXPECT_EQ(0, SendMessageA(w, WM_CLOSE, 0, 0));
+        EXPECT_TRUE(IsWindow(g_app.background));
+        EXPECT_TRUE(IsWindow(g_app.sprite));
+    }
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "no quit either";
+}
+
+// A whole run in this process: start-up as the program does it, a hand on
+// the message loop's first call, and the shut-down. The steps are logged in
+// the order the platform sees them.
+std::vector<std::string> g_steps;
+decltype(&GetMessageA) g_realGetMessage = nullptr;
+decltype(&SetTimer) g_realSetTimer = nullptr;
+bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu posts
+bool g_watchdogFired = false;
+UINT_PTR g_watchdog = 0;
+
+struct StartedWindows {
+    RECT background, sprite;  // the sprite in the background's client area
+    LONG backgroundStyle, backgroundExStyle, spriteStyle, spriteExStyle;
+    bool backgroundVisible;
+    char backgroundClass[64], spriteClass[64], backgroundTitle[64], spriteTitle[64];
+    ULONG_PTR classStyle, classBrush;
+    HCURSOR classCursor;
+} g_started;
+
+void Step(const char* format, unsigned long a = 0, unsigned long b = 0)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, a, b);
+    g_steps.push_back(text);
+}
+
+BOOL WINAPI LoggedSound(LPCSTR, UINT flags)
+{
+    Step((flags & SND_ASYNC) ? "sound async" : "sound to its end");
+    return TRUE;
+}
+
+BOOL WINAPI LoggedTray(DWORD message, PNOTIFYICONDATAA)
+{
+    Step(message == NIM_ADD ? "tray add" : message == NIM_DELETE ? "tray delete" : "tray modify");
+    return TRUE;
+}
+
+UINT_PTR WINAPI LoggedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC procedure)
+{
+    if (window == g_app.background) Step("timer %lu: %lu ms", static_cast<unsigned long>(id), interval);
+    return g_realSetTimer(window, id, interval, procedure);
+}
+
+void NoteWindows()
+{
+    StartedWindows& w = g_started;
+    GetWindowRect(g_app.background, &w.background);
+    GetWindowRect(g_app.sprite, &w.sprite);
+    OffsetRect(&w.sprite, -w.background.left, -w.background.top);
+    w.backgroundStyle = GetWindowLongA(g_app.background, GWL_STYLE);
+    w.backgroundExStyle = GetWindowLongA(g_app.background, GWL_EXSTYLE);
+    w.spriteStyle = GetWindowLongA(g_app.sprite, GWL_STYLE);
+    w.spriteExStyle = GetWindowLongA(g_app.sprite, GWL_EXSTYLE);
+    w.backgroundVisible = IsWindowVisible(g_app.background) != FALSE;
+    GetClassNameA(g_app.background, w.backgroundClass, sizeof w.backgroundClass);
+    GetClassNameA(g_app.sprite, w.spriteClass, sizeof w.spriteClass);
+    GetWindowTextA(g_app.background, w.backgroundTitle, sizeof w.backgroundTitle);
+    GetWindowTextA(g_app.sprite, w.spriteTitle, sizeof w.spriteTitle);
+    w.classStyle = GetClassLongPtrA(g_app.background, GCL_STYLE);
+    w.classBrush = GetClassLongPtrA(g_app.background, GCLP_HBRBACKGROUND);
+    w.classCursor = reinterpret_cast<HCURSOR>(GetClassLongPtrA(g_app.sprite, GCLP_HCURSOR));
+}
+
+BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
+{
+    if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
+        Step("loop");
+        NoteWindows();
+        if (g_destroyInLoop)
+            DestroyWindow(g_app.background);
+        else
+            PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
+        g_watchdog = g_realSetTimer(nullptr, 0, 5000, nullptr);  // should the loop run on
+    }
+    BOOL result = g_realGetMessage(msg, window, first, last);
+    if (result > 0 && msg->message == WM_TIMER && msg->hwnd == nullptr && msg->wParam == g_watchdog) {
+        g_watchdogFired = true;
+        PostQuitMessage(0);
+    }
+    return result;
+}
+
+// Runs the program in this process; its result.
+int RunInProcess(bool destroyInLoop)
+{
+    g_steps.clear();
+    g_started = StartedWindows{};
+    g_destroyInLoop = destroyInLoop;
+    g_watchdogFired = false;
+    int result = -1;
+    {
+        test::ImportHook loop("USER32.dll", "GetMessageA", &LoggedGetMessage);
+        test::ImportHook timer("USER32.dll", "SetTimer", &LoggedSetTimer);
+        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &LoggedSound);
+        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &LoggedTray);
+        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
+        if (!(loop.Installed() && timer.Installed() && sound.Installed() && tray.Installed() && mutex.Installed()))
+            return -2;
+        g_realGetMessage = loop.Original<BOOL WINAPI(LPMSG, HWND, UINT, UINT)>();
+        g_realSetTimer = timer.Original<UINT_PTR WINAPI(HWND, UINT_PTR, UINT, TIMERPROC)>();
+        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
+        result = WingzapMain(GetModuleHandleA(nullptr));
+    }
+    if (g_watchdog) KillTimer(nullptr, g_watchdog);
+    g_watchdog = 0;
+    if (g_mutex) CloseHandle(g_mutex);
+    g_mutex = nullptr;
+    if (IsWindow(g_app.background)) DestroyWindow(g_app.background);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    }
+    return result;
+}
+
+TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
+{
+    test::CleanRegistry registry;
+    test::ResetAllModules();
+    test::WriteValue("UseSound", 1);
+    test::WriteValue("Speed", 600);
+    test::WriteValue("CountMissedShots", 4);
+    EXPECT_EQ(0, RunInProcess(false));
+    EXPECT_FALSE(g_watchdogFired) << "the quit did not end the loop";
+    // The sound plays out before the tray icon; the first chicken is due
+    // after 41 mod 600 + 300 seconds.
+    const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",
+                                               "tray delete"};
+    EXPECT_EQ(expected, g_steps);
+    const StartedWindows& w = g_started;
+    EXPECT_STREQ("SkyroostBackground", w.backgroundClass);
+    EXPECT_STREQ("Background", w.backgroundTitle);
+    EXPECT_STREQ("SkyroostSprite", w.spriteClass);
+    EXPECT_STREQ("Sprite", w.spriteTitle);
+    EXPECT_EQ(-999, w.background.left);
+    EXPECT_EQ(-999, w.background.top);
+    EXPECT_EQ(1, w.background.right - w.background.left);
+    EXPECT_EQ(1, w.background.bottom - w.background.top);
+    EXPECT_TRUE(w.backgroundVisible) << "shown, but parked";
+    EXPECT_EQ(0, w.sprite.left);
+    EXPECT_EQ(0, w.sprite.top);
+    EXPECT_EQ(1, w.sprite.right - w.sprite.left);
+    EXPECT_EQ(1, w.sprite.bottom - w.sprite.top);
+    EXPECT_EQ(WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW,
+              w.backgroundExStyle & (WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW));
+    EXPECT_EQ(WS_POPUP, w.backgroundStyle & (WS_POPUP | WS_CHILD | WS_CAPTION | WS_BORDER));
+    EXPECT_EQ(WS_CHILD | WS_VISIBLE, w.spriteStyle & (WS_CHILD | WS_VISIBLE | WS_POPUP | WS_BORDER));
+    EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW), w.classStyle);
+    EXPECT_EQ(static_cast<ULONG_PTR>(COLOR_MENU + 1), w.classBrush);
+    EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), w.classCursor);
+    DWORD value = 0;
+    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
+    EXPECT_TRUE(test::ReadValue("CountMissedShots", &value));
+    EXPECT_EQ(4u, value);
+    test::ResetAllModules();
+}
+
+TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
+{
+    test::CleanRegistry registry;
+    test::ResetAllModules();
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("Speed", 600);
+    test::WriteValue("CountHits", 3);
+    test::WriteValue("CountMissedChicken", 9);
+    EXPECT_EQ(0, RunInProcess(true));
+    EXPECT_FALSE(g_watchdogFired) << "the loop ran on without its window";
+    const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete"};
+    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out";
+    DWORD value = 0;
+    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
+    EXPECT_EQ(0u, value);
+    EXPECT_TRUE(test::ReadValue("CountMissedChicken", &value));
+    EXPECT_EQ(9u, value);
+    test::ResetAllModules();
+}
+
+TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
+{
+    struct Case {
+        WPARAM ending;
+        bool repairedAndSaved;
+    };
+    const Case cases[] = {{TRUE, true}, {FALSE, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "WM_ENDSESSION " << c.ending);
+        test::CleanRegistry registry;
+        test::Program program;
+        HWND victim = CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE, 300, 300, 200, 150, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, victim);
+        std::unique_ptr<HWND__, decltype(&DestroyWindow)> victimGuard(victim, &DestroyWindow);
+        ShootHole(400, 375);
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(ERROR, GetWindowRgn(victim, region)) << "the shot holed the window";
+        g_statistics = Statistics{21, 22, 23, 2400};
+        SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
+        EXPECT_EQ(c.repairedAndSaved, GetWindowRgn(victim, region) == ERROR);
+        DeleteObject(region);
+        const struct {
+            const char* name;
+            DWORD value;
+        } stored[] = {{"CountHits", 21}, {"CountMissedShots", 22}, {"CountMissedChicken", 23}, {"TimeSum", 2400}};
+        for (const auto& s : stored) {
+            DWORD value = 0;
+            bool present = test::ReadValue(s.name, &value);
+            EXPECT_EQ(c.repairedAndSaved, present) << s.name;
+            if (present) {
+                EXPECT_EQ(s.value, value) << s.name;
+            }
+        }
+    }
 }
 
 }  // namespace

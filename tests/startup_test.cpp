@@ -1,1 +1,579 @@
+// The program started as a process of its own on the 1024 x 768 virtual
+// desktop: its windows are watched from outside, its registry key is set
+// before and read after, and it is ended the way the tray menu ends it.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "support.h"
+
+namespace {
+
+const char kBackgroundClass[] = "SkyroostBackground";
+const char kSpriteClass[] = "SkyroostSprite";
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A started program; ended by force when a failed check left it running.
+class Process {
+public:
+    explicit Process(const std::string& exe)
+    {
+        std::string command = "\"" + exe + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &info_) != FALSE;
+    }
+    ~Process()
+    {
+        if (!started_) return;
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 1);
+            WaitForSingleObject(info_.hProcess, 10000);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    bool Running() const { return started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+    // True with the exit code once the process has ended within `ms`.
+    bool Ended(DWORD ms, DWORD* code) const
+    {
+        if (!started_ || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return false;
+        return GetExitCodeProcess(info_.hProcess, code) != FALSE;
+    }
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    bool started_ = false;
+};
+
+// The background windows of one process (0: of any).
+std::vector<HWND> BackgroundWindows(DWORD process)
+{
+    std::vector<HWND> found;
+    for (HWND w = FindWindowExA(nullptr, nullptr, kBackgroundClass, "Background"); w;
+         w = FindWindowExA(nullptr, w, kBackgroundClass, "Background")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (process == 0 || owner == process) found.push_back(w);
+    }
+    return found;
+}
+
+// Both windows of the program; the sprite window comes a moment after the
+// background window.
+bool WaitForWindows(const Process& p, HWND* background, HWND* sprite)
+{
+    *background = *sprite = nullptr;
+    for (double end = NowMs() + 20000; NowMs() < end && p.Running(); Sleep(10)) {
+        std::vector<HWND> found = BackgroundWindows(p.Id());
+        if (found.empty()) continue;
+        *background = found[0];
+        *sprite = FindWindowExA(found[0], nullptr, kSpriteClass, "Sprite");
+        if (*sprite) return true;
+    }
+    return false;
+}
+
+bool Ends(const Process& p, DWORD* code) { return p.Ended(20000, code); }
+
+void QuitThroughTheMenuCommand(HWND background) { PostMessageA(background, WM_COMMAND, CMD_QUIT, 0); }
+
+struct StoredValue {
+    const char* name;
+    DWORD value;
+};
+
+// Exactly these REG_DWORD values in the program's key.
+void ExpectStored(const std::vector<StoredValue>& expected)
+{
+    for (const StoredValue& s : expected) {
+        DWORD value = 0xDEADBEEF, type = 0;
+        EXPECT_TRUE(test::ReadValue(s.name, &value, &type)) << s.name;
+        EXPECT_EQ(s.value, value) << s.name;
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
+    }
+    EXPECT_EQ(expected.size(), test::ValueNames().size());
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots.
+
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // top row first, 0x00RRGGBB
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+};
+
+Screenshot CaptureScreen()
+{
+    Screenshot shot;
+    HDC screen = GetDC(nullptr);
+    shot.width = GetDeviceCaps(screen, HORZRES);
+    shot.height = GetDeviceCaps(screen, VERTRES);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+// A 24-bit bottom-up BMP file, the form every viewer reads.
+bool SaveBmp(const Screenshot& shot, const std::string& path)
+{
+    const int stride = (shot.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = shot.width;
+    header.biHeight = shot.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biSizeImage = static_cast<DWORD>(stride * shot.height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&header, sizeof header, 1, out);
+    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
+    for (int y = shot.height - 1; y >= 0; --y) {
+        for (int x = 0; x < shot.width; ++x) {
+            uint32_t c = shot.At(x, y);
+            row[x * 3] = c & 0xFF;
+            row[x * 3 + 1] = (c >> 8) & 0xFF;
+            row[x * 3 + 2] = (c >> 16) & 0xFF;
+        }
+        std::fwrite(row.data(), 1, row.size(), out);
+    }
+    return std::fclose(out) == 0;
+}
+
+// The art of the program that runs.
+HMODULE RuntimeArt()
+{
+    static HMODULE module = LoadLibraryExA(test::RuntimeExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
+}
+
+test::Dib Art(unsigned id) { return test::ParseDib(test::ResourceBytes(RuntimeArt(), MAKEINTRESOURCEA(2), id)); }
+
+// Share of the chicken's pixels (mask 0) of the best-matching flying frame
+// that the screenshot shows at (left, top).
+double ChickenMatch(const Screenshot& shot, int left, int top, int* bestFrame)
+{
+    double best = 0;
+    *bestFrame = -1;
+    for (int i = 0; i < FRAMES_PER_BANK; ++i) {
+        test::Dib colour = Art(IDB_RIGHT_FRAME0 + i), mask = Art(IDB_RIGHT_MASK0 + i);
+        if (!colour.valid || !mask.valid) continue;
+        int chicken = 0, same = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 90; ++x) {
+                if (mask.At(x, y) != 0) continue;
+                ++chicken;
+                same += shot.At(left + x, top + y) == colour.At(x, y);
+            }
+        }
+        double share = chicken ? static_cast<double>(same) / chicken : 0;
+        if (share > best) {
+            best = share;
+            *bestFrame = i;
+        }
+    }
+    return best;
+}
+
+double NonBlackShare(const Screenshot& shot)
+{
+    size_t lit = 0;
+    for (uint32_t p : shot.pixels) lit += (p & 0xFFFFFF) != 0;
+    return shot.pixels.empty() ? 0 : static_cast<double>(lit) / shot.pixels.size();
+}
+
+// ---------------------------------------------------------------------------
+// Watching a flight from outside.
+
+struct Sample {
+    double ms;
+    RECT background;
+    RECT sprite;  // in the background window's client area
+};
+
+bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+// Both windows read without the background moving in between.
+bool TakeSample(HWND background, HWND sprite, Sample* s)
+{
+    RECT before, after, r;
+    if (!GetWindowRect(background, &before) || !GetWindowRect(sprite, &r) || !GetWindowRect(background, &after))
+        return false;
+    if (!SameRect(before, after)) return false;
+    s->ms = NowMs();
+    s->background = before;
+    s->sprite = r;
+    OffsetRect(&s->sprite, -before.left, -before.top);
+    return true;
+}
+
+bool CoversScreen(const RECT& r) { return r.left == 0 && r.top == 0 && r.right == 1024 && r.bottom == 768; }
+
+bool InFlight(const Sample& s, int row)
+{
+    return CoversScreen(s.background) && s.sprite.top == row && s.sprite.right - s.sprite.left == 90 &&
+           s.sprite.bottom - s.sprite.top == 60;
+}
+
+// The distinct places of one flight, in the order seen.
+std::vector<Sample> Places(const std::vector<Sample>& samples, int row)
+{
+    std::vector<Sample> out;
+    for (const Sample& s : samples)
+        if (InFlight(s, row) && (out.empty() || out.back().sprite.left != s.sprite.left)) out.push_back(s);
+    return out;
+}
+
+// Expects a left-to-right flight from -90 in `step` pixels per tick. The
+// watcher may miss a tick now and then, but it sees many single steps.
+void ExpectSteadyFlight(const std::vector<Sample>& places, int step, int singleSteps)
+{
+    ASSERT_GE(places.size(), 3u);
+    int exact = 0;
+    for (size_t i = 0; i < places.size(); ++i) {
+        EXPECT_EQ(0, (places[i].sprite.left + 90) % step) << "at " << places[i].sprite.left;
+        if (i == 0) continue;
+        int moved = places[i].sprite.left - places[i - 1].sprite.left;
+        EXPECT_GT(moved, 0) << "left to right";
+        exact += moved == step;
+    }
+    EXPECT_GE(exact, singleSteps) << "moves of exactly one step seen";
+}
+
+std::string ScreenshotPath(int n)
+{
+    std::string dir = test::TestDir() + "/screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    char name[64];
+    std::snprintf(name, sizeof name, "/flight-%d.bmp", n);
+    return dir + name;
+}
+
+TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
+{
+    test::CleanRegistry registry;
+    test::WriteValue("Speed", 1);
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("CountHits", 7);
+    test::WriteValue("CountMissedShots", 11);
+    test::WriteValue("CountMissedChicken", 2);
+    // No TimeSum: it is there afterwards only if the quit wrote the statistics.
+
+    Process program(test::RuntimeExePath());
+    ASSERT_TRUE(program.Started());
+    HWND background, sprite;
+    ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
+    const LONG exStyle = GetWindowLongA(background, GWL_EXSTYLE);
+    const LONG wanted = WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW;
+    EXPECT_EQ(wanted, exStyle & wanted);
+
+    // First flight: row 181, step 5 (draws 18467, 6334, 26500). It is missed
+    // past the far edge; with Speed 1 the next one comes at once, in row 150
+    // at step 7 (draws 19169 for the delay, then 15724, 11478, 29358).
+    std::vector<Sample> samples;
+    int screenshots = 0;
+    int shotsChecked = 0;
+    const int shotAt[] = {150, 480, 800};
+    int secondFlightPlaces = 0;
+    for (double end = NowMs() + 45000; NowMs() < end && program.Running(); Sleep(5)) {
+        Sample s;
+        if (!TakeSample(background, sprite, &s)) continue;
+        if (InFlight(s, 150) && (samples.empty() || s.sprite.left != samples.back().sprite.left))
+            ++secondFlightPlaces;
+        samples.push_back(s);
+        if (secondFlightPlaces >= 4) break;
+        if (screenshots < 3 && InFlight(s, 181) && s.sprite.left >= shotAt[screenshots]) {
+            // Reading the whole screen takes about a tick: the chicken shows
+            // at one of the places it had meanwhile.
+            Screenshot shot = CaptureScreen();
+            Sample after;
+            if (!TakeSample(background, sprite, &after) || !InFlight(after, 181)) continue;
+            ++screenshots;
+            ASSERT_TRUE(SaveBmp(shot, ScreenshotPath(screenshots)));
+            EXPECT_GT(NonBlackShare(shot), 0.5) << "the frozen desktop shows, not black";
+            int frame = -1, bestLeft = s.sprite.left;
+            double match = 0;
+            for (int left = s.sprite.left; left <= after.sprite.left && left + 90 <= shot.width; left += 5) {
+                int f = -1;
+                double m = ChickenMatch(shot, left, s.sprite.top, &f);
+                if (m > match) {
+                    match = m;
+                    frame = f;
+                    bestLeft = left;
+                }
+            }
+            EXPECT_GE(match, 0.95) << "the chicken between " << s.sprite.left << " and " << after.sprite.left
+                                   << " in row " << s.sprite.top << "; best at " << bestLeft << ", frame "
+                                   << frame;
+            ++shotsChecked;
+        }
+    }
+    ASSERT_TRUE(program.Running()) << "the program ended on its own";
+    EXPECT_EQ(3, shotsChecked);
+
+    std::vector<Sample> first = Places(samples, 181);
+    ExpectSteadyFlight(first, 5, 20);
+    ASSERT_FALSE(first.empty());
+    EXPECT_LT(first.front().sprite.left, 100) << "seen from its start at -90";
+    EXPECT_GE(first.back().sprite.left, 1100) << "flew across to the far edge";
+    const int ticks = (first.back().sprite.left - first.front().sprite.left) / 5;
+    const double perTick = (first.back().ms - first.front().ms) / std::max(ticks, 1);
+    EXPECT_GT(perTick, 40.0) << "one step per 50 ms tick";
+    EXPECT_LT(perTick, 120.0) << "one step per 50 ms tick";
+
+    std::vector<Sample> second = Places(samples, 150);
+    ExpectSteadyFlight(second, 7, 1);
+    ASSERT_FALSE(second.empty());
+    EXPECT_LT(second.front().sprite.left, 200) << "the next flight starts from -90 again";
+    EXPECT_GT(second.front().ms, first.back().ms);
+
+    QuitThroughTheMenuCommand(background);
+    DWORD code = 1;
+    ASSERT_TRUE(Ends(program, &code));
+    EXPECT_EQ(0u, code);
+    // One missed chicken; the second flight ended by the quit counts nothing.
+    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
+                  {"CountMissedChicken", 3}, {"TimeSum", 0}});
+}
+
+TEST(Runtime, SecondCopyEndsAtOnceAndCloseRequestsAreIgnored)
+{
+    test::CleanRegistry registry;
+    test::WriteValue("Speed", 600);
+    test::WriteValue("UseSound", 0);
+
+    Process first(test::RuntimeExePath());
+    ASSERT_TRUE(first.Started());
+    HWND background, sprite;
+    ASSERT_TRUE(WaitForWindows(first, &background, &sprite));
+
+    {
+        Process second(test::RuntimeExePath());
+        ASSERT_TRUE(second.Started());
+        DWORD code = 1;
+        ASSERT_TRUE(second.Ended(10000, &code)) << "the second copy runs on";
+        EXPECT_EQ(0u, code);
+    }
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(1u, BackgroundWindows(0).size());
+
+    // Close requests, handled before SendMessage returns: the windows stay.
+    const HWND windows[] = {sprite, background};
+    for (HWND w : windows) {
+        DWORD_PTR result = 1;
+        EXPECT_NE(0, SendMessageTimeoutA(w, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
+        EXPECT_EQ(0u, result);
+        EXPECT_TRUE(IsWindow(background));
+        EXPECT_TRUE(IsWindow(sprite));
+        EXPECT_TRUE(first.Running());
+    }
+
+    QuitThroughTheMenuCommand(background);
+    DWORD code = 1;
+    ASSERT_TRUE(Ends(first, &code));
+    EXPECT_EQ(0u, code);
+    // Nothing was stored: the quit writes all four counters; the settings
+    // are left as they were.
+    ExpectStored({{"Speed", 600}, {"UseSound", 0}, {"CountHits", 0}, {"CountMissedShots", 0},
+                  {"CountMissedChicken", 0}, {"TimeSum", 0}});
+}
+
+// A copy of the program, deleted at scope end.
+class TempCopy {
+public:
+    TempCopy()
+    {
+        char dir[MAX_PATH];
+        GetTempPathA(sizeof dir, dir);
+        char name[MAX_PATH + 64];
+        std::snprintf(name, sizeof name, "%swingzap-without-305-%lu.exe", dir, GetCurrentProcessId());
+        path_ = name;
+        copied_ = CopyFileA(test::RuntimeExePath().c_str(), path_.c_str(), FALSE) != FALSE;
+    }
+    ~TempCopy() { DeleteFileA(path_.c_str()); }
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+    bool Copied() const { return copied_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    bool copied_ = false;
+};
+
+// One resource of a module, copied out.
+struct Resource {
+    std::string type, name;  // "#n" for numbers, as the A functions take them
+    WORD language;
+    std::vector<uint8_t> data;
+};
+
+std::string ResourceName(LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name)) return name;
+    char text[16];
+    std::snprintf(text, sizeof text, "#%u", static_cast<unsigned>(reinterpret_cast<uintptr_t>(name)));
+    return text;
+}
+
+LPCSTR AsResourceName(const std::string& name)
+{
+    if (name[0] == '#') return MAKEINTRESOURCEA(std::atoi(name.c_str() + 1));
+    return name.c_str();
+}
+
+struct Walk {
+    HMODULE module;
+    std::vector<Resource>* out;
+    std::string type, name;
+};
+
+BOOL CALLBACK CopyLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR walk)
+{
+    Walk* w = reinterpret_cast<Walk*>(walk);
+    HRSRC info = FindResourceExA(module, type, name, language);
+    const uint8_t* data = info ? static_cast<const uint8_t*>(LockResource(LoadResource(module, info))) : nullptr;
+    if (data) w->out->push_back({w->type, w->name, language, {data, data + SizeofResource(module, info)}});
+    return TRUE;
+}
+
+BOOL CALLBACK CopyName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR walk)
+{
+    Walk* w = reinterpret_cast<Walk*>(walk);
+    w->name = ResourceName(name);
+    return EnumResourceLanguagesA(module, type, name, CopyLanguage, walk);
+}
+
+BOOL CALLBACK CopyType(HMODULE module, LPSTR type, LONG_PTR walk)
+{
+    Walk* w = reinterpret_cast<Walk*>(walk);
+    w->type = ResourceName(type);
+    return EnumResourceNamesA(module, type, CopyName, walk);
+}
+
+std::vector<Resource> AllResources(const std::string& exe)
+{
+    std::vector<Resource> all;
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return all;
+    Walk walk = {module, &all, "", ""};
+    EnumResourceTypesA(module, CopyType, reinterpret_cast<LONG_PTR>(&walk));
+    FreeLibrary(module);
+    return all;
+}
+
+// Writes the copy's resources anew, all but one bitmap.
+bool RebuildWithout(const std::string& exe, unsigned bitmap)
+{
+    std::vector<Resource> all = AllResources(exe);
+    if (all.empty()) return false;
+    const std::string skipped = ResourceName(MAKEINTRESOURCEA(bitmap));
+    HANDLE update = BeginUpdateResourceA(exe.c_str(), TRUE);
+    if (!update) return false;
+    bool ok = true;
+    for (const Resource& r : all) {
+        if (r.type == "#2" && r.name == skipped) continue;
+        ok = ok && UpdateResourceA(update, AsResourceName(r.type), AsResourceName(r.name), r.language,
+                                   const_cast<uint8_t*>(r.data.data()), static_cast<DWORD>(r.data.size()));
+    }
+    return EndUpdateResourceA(update, ok ? FALSE : TRUE) && ok;
+}
+
+bool HasBitmap(const std::string& exe, unsigned id)
+{
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return false;
+    bool found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2)) != nullptr;
+    FreeLibrary(module);
+    return found;
+}
+
+TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
+{
+    TempCopy copy;
+    ASSERT_TRUE(copy.Copied());
+    const unsigned kLastMask = IDB_FALL_MASK0 + 18;  // 305
+    const size_t resourceCount = AllResources(copy.Path()).size();
+    HANDLE update = BeginUpdateResourceA(copy.Path().c_str(), FALSE);
+    ASSERT_NE(nullptr, update);
+    const WORD kArtLanguage = 0x0C07;  // the language the bitmaps are stored in
+    BOOL removed = UpdateResourceA(update, MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(kLastMask), kArtLanguage, nullptr, 0);
+    ASSERT_TRUE(EndUpdateResourceA(update, removed ? FALSE : TRUE));
+    // Wine takes the removal but reads the file's own resources back in when
+    // it writes them, so the bitmap survives: then the copy gets all the
+    // others written anew instead.
+    if (HasBitmap(copy.Path(), kLastMask)) ASSERT_TRUE(RebuildWithout(copy.Path(), kLastMask));
+    ASSERT_FALSE(HasBitmap(copy.Path(), kLastMask));
+    EXPECT_EQ(resourceCount - 1, AllResources(copy.Path()).size());
+    ASSERT_TRUE(HasBitmap(copy.Path(), IDB_FALL_MASK0 + 17)) << "only the one bitmap is gone";
+
+    test::CleanRegistry registry;
+    test::WriteValue("Speed", 1);
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("CountHits", 5);
+    test::WriteValue("CountMissedShots", 6);
+    test::WriteValue("CountMissedChicken", 8);
+
+    Process program(copy.Path());
+    ASSERT_TRUE(program.Started());
+    int windowsSeen = 0;
+    DWORD code = 1;
+    bool ended = false;
+    for (double end = NowMs() + 20000; NowMs() < end && !ended; ) {
+        windowsSeen += static_cast<int>(BackgroundWindows(program.Id()).size());
+        ended = program.Ended(5, &code);
+    }
+    ASSERT_TRUE(ended) << "still running";
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, windowsSeen);
+    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 5}, {"CountMissedShots", 6},
+                  {"CountMissedChicken", 8}, {"TimeSum", 0}});
+}
+
+}  // namespace
