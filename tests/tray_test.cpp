@@ -1,1 +1,868 @@
+// The tray icon and its tooltip: the records handed to the shell (seen
+// through the import table), the error box of a failed add, the return of
+// the icon after the shell restarts, and the real program's icon in the
+// virtual desktop's notification area.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "flight/screen.h"
+#include "res/localize.h"
+#include "res/resource.h"
+#include "store/store.h"
+#include "support.h"
+#include "ui/commands.h"
+#include "ui/format.h"
+#include "ui/tray.h"
+
+namespace {
+
+// The first layout of the record: everything up to the 64-byte tip
+// (88 bytes for 32-bit programs).
+const DWORD kFirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
+
+struct NotifyCall {
+    DWORD message;
+    NOTIFYICONDATAA data;
+};
+std::vector<NotifyCall> g_notifyCalls;
+BOOL g_notifyResult = TRUE;
+DWORD g_notifyError = 0;
+
+BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    NotifyCall call{message, {}};
+    std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
+    g_notifyCalls.push_back(call);
+    if (!g_notifyResult) SetLastError(g_notifyError);
+    return g_notifyResult;
+}
+
+// Stands in for the notification area; every call is recorded.
+class FakeShell {
+public:
+    explicit FakeShell(BOOL result = TRUE, DWORD error = 0)
+        : hook_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon)
+    {
+        g_notifyCalls.clear();
+        g_notifyResult = result;
+        g_notifyError = error;
+    }
+    bool Installed() const { return hook_.Installed(); }
+
+private:
+    test::ImportHook hook_;
+};
+
+struct MessageBoxCall {
+    HWND owner;
+    std::string text, caption;
+    UINT type;
+};
+std::vector<MessageBoxCall> g_boxes;
+int WINAPI FakeMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    g_boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", type});
+    return IDOK;
+}
+
+// The text the system has for an error code, or "" when it has none.
+std::string SystemText(DWORD code)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text ? text : "";
+    if (text) LocalFree(text);
+    return result;
+}
+
+// What the error path fetched and freed.
+std::vector<void*> g_fetched, g_freed;
+decltype(FormatMessageA)* g_realFormatMessage = nullptr;
+decltype(LocalFree)* g_realLocalFree = nullptr;
+DWORD WINAPI RecordFormatMessage(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
+                                 va_list* args)
+{
+    DWORD n = g_realFormatMessage(flags, source, id, language, buffer, size, args);
+    if (n && (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER)) g_fetched.push_back(*reinterpret_cast<char**>(buffer));
+    return n;
+}
+HLOCAL WINAPI RecordLocalFree(HLOCAL memory)
+{
+    g_freed.push_back(memory);
+    return g_realLocalFree(memory);
+}
+
+LCID g_userLocale = 0x0409;
+LCID WINAPI FakeUserDefaultLCID() { return g_userLocale; }
+
+// The program's modules as start-up leaves them, for a user of `locale`.
+class ProgramAs {
+public:
+    explicit ProgramAs(LCID locale) : hook_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserDefaultLCID)
+    {
+        g_userLocale = locale;
+        Language_Reset();
+        InitLanguage(GetModuleHandleA(nullptr));
+    }
+    bool Installed() const { return hook_.Installed() && program_.Loaded() && g_app.background; }
+
+private:
+    test::CleanRegistry clean_;
+    test::Program program_;
+    test::ImportHook hook_;
+};
+
+HICON Icon(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
+
+std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+}  // namespace
+
+TEST(Tray, RecordsHandedToTheShell)
+{
+    ProgramAs program(0x0409);
+    ASSERT_TRUE(program.Installed());
+    FakeShell shell;
+    ASSERT_TRUE(shell.Installed());
+    HWND owner = g_app.background;
+    const UINT callback = TaskIconMessage();
+    ASSERT_NE(0u, callback);
+
+    EXPECT_TRUE(AddTrayIcon(owner, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", callback));
+    EXPECT_TRUE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_DISABLED)));
+    EXPECT_TRUE(SetTrayTip(owner, kTrayIconId, "tip"));
+    EXPECT_TRUE(DeleteTrayIcon(owner, kTrayIconId));
+    ASSERT_EQ(4u, g_notifyCalls.size());
+
+    const struct {
+        DWORD message;
+        UINT flags;
+        HICON icon;
+        UINT callback;
+        const char* tip;
+    } expected[] = {
+        {NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, Icon(IDI_ENABLED), callback, "Wingzap"},
+        {NIM_MODIFY, NIF_ICON, Icon(IDI_DISABLED), 0, ""},
+        {NIM_MODIFY, NIF_TIP, nullptr, 0, "tip"},
+        {NIM_DELETE, 0, nullptr, 0, ""},
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const NotifyCall& call = g_notifyCalls[i];
+        EXPECT_EQ(expected[i].message, call.message);
+        EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
+        EXPECT_EQ(owner, call.data.hWnd);
+        EXPECT_EQ(UINT(kTrayIconId), call.data.uID);
+        EXPECT_EQ(expected[i].flags, call.data.uFlags);
+        if (call.data.uFlags & NIF_ICON) {
+            EXPECT_EQ(expected[i].icon, call.data.hIcon);
+        }
+        if (call.data.uFlags & NIF_MESSAGE) {
+            EXPECT_EQ(expected[i].callback, call.data.uCallbackMessage);
+        }
+        if (call.data.uFlags & NIF_TIP) {
+            EXPECT_STREQ(expected[i].tip, call.data.szTip);
+        }
+    }
+    // The shell's answer is the result.
+    g_notifyResult = FALSE;
+    EXPECT_FALSE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_ENABLED)));
+    EXPECT_FALSE(SetTrayTip(owner, kTrayIconId, "tip"));
+    EXPECT_FALSE(DeleteTrayIcon(owner, kTrayIconId));
+}
+
+TEST(Tray, TipsAreCutTo63Characters)
+{
+    ProgramAs program(0x0409);
+    ASSERT_TRUE(program.Installed());
+    const std::string long80 = Repeat('a', 40) + Repeat('b', 40);
+    const struct {
+        const char* what;
+        bool none;
+        std::string given, shown;
+    } cases[] = {
+        {"none", true, "", ""},
+        {"empty", false, "", ""},
+        {"62 characters", false, Repeat('x', 62), Repeat('x', 62)},
+        {"63 characters", false, Repeat('y', 63), Repeat('y', 63)},
+        {"64 characters", false, Repeat('z', 64), Repeat('z', 63)},
+        {"80 characters", false, long80, long80.substr(0, 63)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const char* tip = c.none ? nullptr : c.given.c_str();
+        FakeShell shell;
+        AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), tip, TaskIconMessage());
+        SetTrayTip(g_app.background, kTrayIconId, tip);
+        ASSERT_EQ(2u, g_notifyCalls.size());
+        for (const NotifyCall& call : g_notifyCalls) {
+            EXPECT_EQ(c.shown, std::string(call.data.szTip));
+            EXPECT_EQ('\0', call.data.szTip[63]);
+        }
+    }
+}
+
+TEST(Tray, TooltipShowsTheMeanReactionTime)
+{
+    const struct {
+        LCID locale;
+        uint32_t hits, timeSum;
+        const char* tip;
+    } cases[] = {
+        {0x0409, 0, 0, "Wingzap - 0 Milliseconds/Chicken"},
+        {0x0409, 0, 5000, "Wingzap - 0 Milliseconds/Chicken"},
+        {0x0409, 7, 4000, "Wingzap - 571 Milliseconds/Chicken"},
+        {0x0809, 1, 999, "Wingzap - 999 Milliseconds/Chicken"},
+        {0x0409, 3, 3000000000u, "Wingzap - 1000000000 Milliseconds/Chicken"},
+        {0x040C, 2, 1001, "Wingzap - 500 Milliseconds/Chicken"},
+        {0x0407, 0, 0, "Wingzap - 0 Millisekunden/Huhn"},
+        {0x0807, 7, 4000, "Wingzap - 571 Millisekunden/Huhn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tip);
+        ProgramAs program(c.locale);
+        ASSERT_TRUE(program.Installed());
+        g_statistics = Statistics{c.hits, 11, 13, c.timeSum};
+        FakeShell shell;
+        EXPECT_TRUE(UpdateTrayTooltip());
+        ASSERT_EQ(1u, g_notifyCalls.size());
+        const NotifyCall& call = g_notifyCalls[0];
+        EXPECT_EQ(DWORD(NIM_MODIFY), call.message);
+        EXPECT_EQ(UINT(NIF_TIP), call.data.uFlags);
+        EXPECT_EQ(g_app.background, call.data.hWnd);
+        EXPECT_EQ(UINT(kTrayIconId), call.data.uID);
+        EXPECT_STREQ(c.tip, call.data.szTip);
+    }
+}
+
+namespace {
+const char* g_tooltipFormat = "";
+decltype(LoadStringA)* g_realLoadString = nullptr;
+// Hands out a chosen text for the tooltip's string, whatever the offset.
+int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
+{
+    if (id % 10000 != IDS_TOOLTIP) return g_realLoadString(module, id, buffer, size);
+    lstrcpynA(buffer, g_tooltipFormat, size);
+    return lstrlenA(buffer);
+}
+}  // namespace
+
+// The format comes from the resources, which anyone can edit: only a text
+// with a single number conversion is handed to printf.
+TEST(Tray, TooltipFormatIsChecked)
+{
+    const std::string wide = "%-300d|";
+    const struct {
+        const char* format;
+        bool shown;
+        std::string tip;
+    } cases[] = {
+        {"Mean %u ms", true, "Mean 571 ms"},
+        {"%i", true, "571"},
+        {"%-6d|", true, "571   |"},
+        {"[%05d]", true, "[00571]"},
+        {wide.c_str(), true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
+        {"%s", false, ""},
+        {"%d %d", false, ""},
+        {"%d%%", false, ""},
+        {"%n%d", false, ""},
+        {"%*d", false, ""},
+        {"%ld", false, ""},
+        {"%x", false, ""},
+        {"no number", false, ""},
+        {"trailing %", false, ""},
+        {"", false, ""},  // an empty string counts as missing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        ProgramAs program(0x0409);
+        ASSERT_TRUE(program.Installed());
+        g_statistics = Statistics{7, 0, 0, 4000};
+        g_tooltipFormat = c.format;
+        test::ImportHook strings("USER32.dll", "LoadStringA", &FakeLoadString);
+        ASSERT_TRUE(strings.Installed());
+        g_realLoadString = strings.Original<decltype(LoadStringA)>();
+        FakeShell shell;
+        BOOL result = UpdateTrayTooltip();
+        if (!c.shown) {
+            EXPECT_FALSE(result);
+            EXPECT_TRUE(g_notifyCalls.empty()) << "the tooltip stays as it was";
+            continue;
+        }
+        EXPECT_TRUE(result);
+        ASSERT_EQ(1u, g_notifyCalls.size());
+        EXPECT_EQ(c.tip, std::string(g_notifyCalls[0].data.szTip));
+    }
+}
+
+TEST(Tray, FailedAddShowsTheSystemsText)
+{
+    const DWORD codes[] = {ERROR_ACCESS_DENIED, ERROR_INVALID_WINDOW_HANDLE, ERROR_TIMEOUT,
+                           static_cast<DWORD>(E_FAIL), 0x20001234 /* no system text */};
+    for (DWORD code : codes) {
+        SCOPED_TRACE(testing::Message() << "error 0x" << std::hex << code);
+        ProgramAs program(0x0409);
+        ASSERT_TRUE(program.Installed());
+        const std::string system = SystemText(code);
+        g_boxes.clear();
+        g_fetched.clear();
+        g_freed.clear();
+        BOOL added;
+        {
+            FakeShell shell(FALSE, code);
+            test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
+            test::ImportHook format("KERNEL32.dll", "FormatMessageA", &RecordFormatMessage);
+            test::ImportHook release("KERNEL32.dll", "LocalFree", &RecordLocalFree);
+            ASSERT_TRUE(box.Installed() && format.Installed() && release.Installed());
+            g_realFormatMessage = format.Original<decltype(FormatMessageA)>();
+            g_realLocalFree = release.Original<decltype(LocalFree)>();
+            added = AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage());
+        }
+        EXPECT_FALSE(added);
+        ASSERT_EQ(1u, g_boxes.size());
+        const MessageBoxCall& shown = g_boxes[0];
+        EXPECT_EQ(nullptr, shown.owner);
+        EXPECT_EQ("Wingzap Error", shown.caption);
+        EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), shown.type);
+        if (!system.empty()) {
+            EXPECT_EQ(system, shown.text);
+            ASSERT_EQ(1u, g_fetched.size());
+            EXPECT_EQ(g_fetched, g_freed) << "the fetched text is freed, and nothing else";
+        } else {
+            EXPECT_FALSE(shown.text.empty());
+            EXPECT_TRUE(g_fetched.empty());
+            EXPECT_TRUE(g_freed.empty()) << "only a text that was fetched is freed";
+        }
+        // A failed add leaves nothing for a restarted shell to bring back.
+        g_notifyCalls.clear();
+        FakeShell shell;
+        SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_TRUE(g_notifyCalls.empty());
+    }
+}
+
+// When the notification area is re-created every icon is gone: the program
+// adds its own again, with the picture and tooltip it had.
+TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
+{
+    const struct {
+        const char* what;
+        int toggles;
+        bool deleted;
+        int icon;
+    } cases[] = {
+        {"enabled", 0, false, IDI_ENABLED},
+        {"disabled", 1, false, IDI_DISABLED},
+        {"enabled again", 2, false, IDI_ENABLED},
+        {"deleted at shut-down", 0, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramAs program(0x0407);
+        ASSERT_TRUE(program.Installed());
+        FakeShell shell;
+        ASSERT_TRUE(AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage()));
+        g_statistics = Statistics{7, 1, 1, 4000};
+        UpdateTrayTooltip();
+        for (int i = 0; i < c.toggles; ++i) ToggleEnabled();
+        if (c.deleted) DeleteTrayIcon(g_app.background, kTrayIconId);
+        g_notifyCalls.clear();
+
+        // As the shell announces itself: to every top-level window.
+        DWORD_PTR answer;
+        SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                            &answer);
+        test::PumpMessages();
+        if (c.deleted) {
+            EXPECT_TRUE(g_notifyCalls.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, g_notifyCalls.size());
+        const NotifyCall& call = g_notifyCalls[0];
+        EXPECT_EQ(DWORD(NIM_ADD), call.message);
+        EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
+        EXPECT_EQ(g_app.background, call.data.hWnd);
+        EXPECT_EQ(UINT(kTrayIconId), call.data.uID);
+        EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), call.data.uFlags);
+        EXPECT_EQ(TaskIconMessage(), call.data.uCallbackMessage);
+        EXPECT_EQ(Icon(c.icon), call.data.hIcon);
+        EXPECT_STREQ("Wingzap - 571 Millisekunden/Huhn", call.data.szTip);
+    }
+}
+
+namespace {
+HANDLE g_mutex = nullptr;
+decltype(CreateMutexA)* g_realCreateMutex = nullptr;
+HANDLE WINAPI RecordCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
+{
+    HANDLE h = g_realCreateMutex(security, owned, name);
+    DWORD error = GetLastError();
+    if (name && std::strcmp(name, "Skyroost Mutex") == 0) g_mutex = h;
+    SetLastError(error);  // start-up asks whether it already existed
+    return h;
+}
+bool g_loopEntered = false;
+void CALLBACK EndStrayLoop(HWND, UINT, UINT_PTR, DWORD)
+{
+    g_loopEntered = true;
+    PostQuitMessage(0);
+}
+}  // namespace
+
+// The whole start-up with a shell that refuses the icon: the user is told
+// in the system's words, and the program ends with 0 without its loop.
+TEST(Tray, StartUpEndsWhenTheIconCannotBeAdded)
+{
+    test::CleanRegistry clean;
+    test::ResetAllModules();
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("Speed", 1000);
+    test::WriteValue("CountHits", 2);
+    test::WriteValue("TimeSum", 10);
+    g_boxes.clear();
+    g_mutex = nullptr;
+    g_loopEntered = false;
+    int result = -1;
+    {
+        FakeShell shell(FALSE, ERROR_TIMEOUT);
+        test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
+        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &RecordCreateMutex);
+        ASSERT_TRUE(box.Installed() && mutex.Installed());
+        g_realCreateMutex = mutex.Original<decltype(CreateMutexA)>();
+        // Should the loop run after all, this ends it and tells.
+        UINT_PTR watchdog = SetTimer(nullptr, 0, 5000, EndStrayLoop);
+        result = WingzapMain(GetModuleHandleA(nullptr));
+        KillTimer(nullptr, watchdog);
+        EXPECT_FALSE(g_loopEntered) << "the message loop ran";
+        EXPECT_EQ(1u, g_notifyCalls.size()) << "one add, no tooltip, no delete";
+        if (!g_notifyCalls.empty()) {
+            EXPECT_EQ(DWORD(NIM_ADD), g_notifyCalls[0].message);
+        }
+    }
+    EXPECT_EQ(0, result);
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ("Wingzap Error", g_boxes[0].caption);
+    EXPECT_EQ(SystemText(ERROR_TIMEOUT), g_boxes[0].text);
+    EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), g_boxes[0].type);
+    // The shut-down still wrote the counters.
+    DWORD hits = 0, timeSum = 0;
+    EXPECT_TRUE(test::ReadValue("CountHits", &hits));
+    EXPECT_TRUE(test::ReadValue("TimeSum", &timeSum));
+    EXPECT_EQ(2u, hits);
+    EXPECT_EQ(10u, timeSum);
+
+    // Leave the process as a fresh one: no windows, no single-instance guard.
+    HWND background = g_app.background;
+    test::ResetAllModules();
+    if (background) DestroyWindow(background);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    ASSERT_NE(nullptr, g_mutex);
+    CloseHandle(g_mutex);
+}
+
+// ---------------------------------------------------------------------------
+// The real program in the virtual desktop.
+
+namespace {
+
+// The tooltips that the shell's notification area holds, read from the
+// shell process: its tooltip controls keep the text of every icon.
+std::vector<std::string> TrayTooltips()
+{
+    std::vector<std::string> tips;
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    if (!tray) return tips;
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{0, {}};
+    GetWindowThreadProcessId(tray, &search.pid);
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            char cls[64];
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == s->pid && GetClassNameA(w, cls, sizeof cls) && lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0)
+                s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    HANDLE shell = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, search.pid);
+    if (!shell) return tips;
+    const size_t kChars = 512;
+    auto* remote = static_cast<uint8_t*>(
+        VirtualAllocEx(shell, nullptr, sizeof(TTTOOLINFOW) + kChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
+    for (HWND tooltip : search.found) {
+        if (!remote) break;
+        LRESULT count = SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            TTTOOLINFOW info = {};
+            info.cbSize = sizeof info;
+            info.lpszText = reinterpret_cast<LPWSTR>(remote + sizeof info);
+            WCHAR text[kChars] = {};
+            WriteProcessMemory(shell, remote, &info, sizeof info, nullptr);
+            WriteProcessMemory(shell, remote + sizeof info, text, sizeof text, nullptr);
+            if (!SendMessageW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote))) continue;
+            ReadProcessMemory(shell, remote + sizeof info, text, sizeof text, nullptr);
+            text[kChars - 1] = 0;
+            char ansi[kChars * 2] = {};
+            WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+            tips.push_back(ansi);
+        }
+    }
+    if (remote) VirtualFreeEx(shell, remote, 0, MEM_RELEASE);
+    CloseHandle(shell);
+    return tips;
+}
+
+// A small icon's picture: its colours where its mask makes it opaque.
+struct Picture {
+    int size = 0;
+    std::vector<uint32_t> color;
+    std::vector<bool> opaque;
+};
+
+std::vector<uint32_t> Pixels(HBITMAP bitmap, int size)
+{
+    std::vector<uint32_t> pixels(size * size);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    for (uint32_t& p : pixels) p &= 0xFFFFFF;
+    return pixels;
+}
+
+Picture IconPicture(int id)
+{
+    Picture picture;
+    HICON icon = static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return picture;
+    picture.size = 16;
+    picture.color = Pixels(info.hbmColor, 16);
+    std::vector<uint32_t> mask = Pixels(info.hbmMask, 16);
+    for (uint32_t m : mask) picture.opaque.push_back(m == 0);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+    return picture;
+}
+
+// A copy of part of the live screen.
+struct Capture {
+    RECT area = {};
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // top-down, 0x00RRGGBB
+};
+
+Capture CaptureScreen(RECT area)
+{
+    Capture c;
+    c.area = area;
+    c.width = area.right - area.left;
+    c.height = area.bottom - area.top;
+    if (c.width <= 0 || c.height <= 0) return c;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, c.width, c.height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, c.width, c.height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    c.pixels.resize(static_cast<size_t>(c.width) * c.height);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = c.width;
+    info.bmiHeader.biHeight = -c.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    GetDIBits(memory, bitmap, 0, c.height, c.pixels.data(), &info, DIB_RGB_COLORS);
+    for (uint32_t& p : c.pixels) p &= 0xFFFFFF;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+bool Shows(const Capture& c, const Picture& p)
+{
+    if (!p.size) return false;
+    for (int y = 0; y + p.size <= c.height; ++y) {
+        for (int x = 0; x + p.size <= c.width; ++x) {
+            bool match = true;
+            for (int i = 0; i < p.size * p.size && match; ++i) {
+                if (!p.opaque[i]) continue;
+                match = c.pixels[static_cast<size_t>(y + i / p.size) * c.width + x + i % p.size] == p.color[i];
+            }
+            if (match) return true;
+        }
+    }
+    return false;
+}
+
+RECT TaskbarArea()
+{
+    RECT r = {};
+    if (HWND tray = FindWindowA("Shell_TrayWnd", nullptr)) GetWindowRect(tray, &r);
+    return r;
+}
+
+void SaveBitmap(const Capture& c, const std::string& name)
+{
+    std::string path = test::TestDir() + "\\" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    BITMAPINFOHEADER h = {};
+    h.biSize = sizeof h;
+    h.biWidth = c.width;
+    h.biHeight = -c.height;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    DWORD bytes = static_cast<DWORD>(c.pixels.size() * 4);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof h;
+    fh.bfSize = fh.bfOffBits + bytes;
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&h, sizeof h, 1, f);
+    std::fwrite(c.pixels.data(), 1, bytes, f);
+    std::fclose(f);
+}
+
+// Polls `condition` until it holds or `ms` have passed.
+template <typename F>
+bool WaitFor(F condition, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > ms) return false;
+        Sleep(50);
+    }
+}
+
+// How many of the shell's tooltips read `tip`. The shell keeps the tooltip
+// of an icon after the icon is gone, so only a new one proves an add.
+int TipCount(const std::string& tip)
+{
+    std::vector<std::string> tips = TrayTooltips();
+    return static_cast<int>(std::count(tips.begin(), tips.end(), tip));
+}
+
+bool TrayShows(int iconId)
+{
+    static Picture pictures[2] = {IconPicture(IDI_ENABLED), IconPicture(IDI_DISABLED)};
+    return Shows(CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
+}
+
+// The real program, started as the user would; killed if a test leaves it.
+class RunningProgram {
+public:
+    explicit RunningProgram(bool germanUser = false)
+    {
+        std::string exe = test::RuntimeExePath();
+        char command[1024];
+        if (germanUser) {
+            // Wine takes the user's locale from the Unix environment of the
+            // loader, which the environment block of a Windows parent does
+            // not reach: the loader is started as a Unix program.
+            char loader[MAX_PATH] = {};
+            if (!GetEnvironmentVariableA("WINELOADER", loader, sizeof loader)) return;
+            std::snprintf(command, sizeof command, "/usr/bin/env LC_ALL=de_DE.UTF-8 %s \"%s\"", loader, exe.c_str());
+        } else {
+            std::snprintf(command, sizeof command, "\"%s\"", exe.c_str());
+        }
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+        CloseHandle(pi.hThread);
+        WaitFor([&] { return (background_ = FindBackground()) != nullptr ||
+                             WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; },
+                20000);
+        CloseHandle(pi.hProcess);
+        DWORD pid = 0;
+        if (background_ && GetWindowThreadProcessId(background_, &pid))
+            process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (!process_) background_ = nullptr;
+    }
+    ~RunningProgram()
+    {
+        if (!process_) return;
+        if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
+    }
+    HWND Background() const { return background_; }
+    // Quits through the tray menu's command; the exit code, or -1.
+    long Quit()
+    {
+        if (!background_) return -1;
+        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
+        if (WaitForSingleObject(process_, 15000) != WAIT_OBJECT_0) return -1;
+        DWORD code = 1;
+        GetExitCodeProcess(process_, &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    // The background window of a program other than this test.
+    static HWND FindBackground()
+    {
+        HWND found = nullptr;
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                char cls[64] = {}, title[64] = {};
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                GetClassNameA(w, cls, sizeof cls);
+                GetWindowTextA(w, title, sizeof title);
+                if (pid != GetCurrentProcessId() && std::strcmp(cls, "SkyroostBackground") == 0 &&
+                    std::strcmp(title, "Background") == 0) {
+                    *reinterpret_cast<HWND*>(p) = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+    HANDLE process_ = nullptr;
+    HWND background_ = nullptr;
+};
+
+const char* const kStatisticNames[] = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
+
+}  // namespace
+
+// The first run of a user: the icon shows in the notification area with
+// the mean of no hits, goes with the program, and the shut-down leaves the
+// four counters and no settings in the registry.
+TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
+{
+    test::CleanRegistry clean;
+    const std::string tip = "Wingzap - 0 Milliseconds/Chicken";
+    const int tipsBefore = TipCount(tip);
+    ASSERT_FALSE(TrayShows(IDI_ENABLED)) << "an icon of an earlier run is still there";
+    {
+        RunningProgram program;
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
+        EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
+        EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_ENABLED); }, 10000))
+            << "the icon is not in the notification area";
+        SaveBitmap(CaptureScreen(TaskbarArea()), "tray_running.bmp");
+        EXPECT_EQ(0, program.Quit());
+    }
+    EXPECT_TRUE(WaitFor([&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
+
+    std::vector<std::string> names = test::ValueNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}), names);
+    for (const char* name : kStatisticNames) {
+        DWORD value = 99, type = 0;
+        EXPECT_TRUE(test::ReadValue(name, &value, &type)) << name;
+        EXPECT_EQ(DWORD(REG_DWORD), type) << name;
+        EXPECT_EQ(0u, value) << name;
+    }
+}
+
+// What one run stores, the next one reads: the tooltip of both runs shows
+// the mean of the stored counters, and the shut-down rewrites them.
+TEST(RealTray, StatisticsAndSettingsSurviveARestart)
+{
+    test::CleanRegistry clean;
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("Speed", 1000);  // no chicken during the test
+    test::WriteValue("CountHits", 7);
+    test::WriteValue("CountMissedChicken", 3);
+    test::WriteValue("TimeSum", 4000, REG_BINARY);  // rewritten as a DWORD by the first shut-down
+    // "CountMissedShots" missing: the first shut-down adds it.
+    const std::string tip = "Wingzap - 571 Milliseconds/Chicken";
+
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(testing::Message() << "run " << run);
+        const int tipsBefore = TipCount(tip);
+        RunningProgram program;
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
+        EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsBefore + 1; }, 10000))
+            << "the stored counters were not read";
+        if (run == 2) {
+            // The shell restarts: its icons are gone, the program adds its
+            // own again, with the picture and tooltip it had. The test
+            // stands in for the shell: it removes the icon and announces the
+            // new taskbar.
+            PostMessageA(program.Background(), WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
+            EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_DISABLED); }, 10000));
+            NOTIFYICONDATAA gone = {};
+            gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
+            gone.hWnd = program.Background();
+            gone.uID = kTrayIconId;
+            gone.uFlags = NIF_TIP;
+            lstrcpyA(gone.szTip, "left behind");  // so that the old tooltip no longer counts
+            EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &gone));
+            EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
+            EXPECT_TRUE(WaitFor([&] { return !TrayShows(IDI_DISABLED); }, 5000));
+            const int tipsGone = TipCount(tip);
+            DWORD_PTR answer;
+            SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG,
+                                5000, &answer);
+            EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_DISABLED); }, 10000))
+                << "the disabled picture did not come back";
+            EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsGone + 1; }, 10000))
+                << "the tooltip did not come back";
+            SaveBitmap(CaptureScreen(TaskbarArea()), "tray_after_taskbar_created.bmp");
+        }
+        EXPECT_EQ(0, program.Quit());
+
+        const DWORD expected[] = {7, 3, 0, 4000};
+        for (int i = 0; i < 4; ++i) {
+            DWORD value = 99, type = 0;
+            EXPECT_TRUE(test::ReadValue(kStatisticNames[i], &value, &type)) << kStatisticNames[i];
+            EXPECT_EQ(DWORD(REG_DWORD), type) << kStatisticNames[i];
+            EXPECT_EQ(expected[i], value) << kStatisticNames[i];
+        }
+        DWORD useSound = 99, speed = 99;
+        EXPECT_TRUE(test::ReadValue("UseSound", &useSound));
+        EXPECT_TRUE(test::ReadValue("Speed", &speed));
+        EXPECT_EQ(0u, useSound);
+        EXPECT_EQ(1000u, speed);
+    }
+}
+
+TEST(RealTray, GermanUserGetsTheGermanTooltip)
+{
+    test::CleanRegistry clean;
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("Speed", 1000);
+    test::WriteValue("CountHits", 7);
+    test::WriteValue("TimeSum", 4000);
+    const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
+    const int germanBefore = TipCount(german), englishBefore = TipCount(english);
+    RunningProgram program(true);
+    ASSERT_NE(nullptr, program.Background()) << "the program did not start";
+    EXPECT_TRUE(WaitFor([&] { return TipCount(german) == germanBefore + 1; }, 10000));
+    EXPECT_EQ(englishBefore, TipCount(english));
+    EXPECT_EQ(0, program.Quit());
+}

@@ -1,0 +1,384 @@
+// Sounds played straight from the resources. The cases of the suites
+// RealSoundFile and RealSoundPulse need a sound device and are run by
+// runtime/sound.sh, which gives them one (ALSA writing to a file, or a
+// PulseAudio null sink); everywhere else there is no device.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "res/localize.h"
+#include "res/resource.h"
+#include "res/sound.h"
+#include "store/store.h"
+#include "support.h"
+
+namespace {
+
+// The program's sounds with the module set up as start-up does.
+struct SoundModule {
+    explicit SoundModule(uint32_t useSound)
+    {
+        test::ResetAllModules();
+        InitLanguage(GetModuleHandleA(nullptr));
+        g_settings.UseSound = useSound;
+    }
+    ~SoundModule() { test::ResetAllModules(); }
+};
+
+const uint8_t* WaveImage(unsigned id)
+{
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC info = FindResourceA(self, MAKEINTRESOURCEA(id), "WAVE");
+    HGLOBAL loaded = info ? LoadResource(self, info) : nullptr;
+    return loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+}
+
+// A RIFF WAVE image: where its format and its samples are.
+struct Wave {
+    std::vector<uint8_t> format;   // the fmt chunk's body
+    std::vector<uint8_t> samples;  // the data chunk's body
+    double Seconds() const
+    {
+        if (format.size() < 16) return 0;
+        uint32_t bytesPerSecond;
+        std::memcpy(&bytesPerSecond, &format[8], 4);
+        return bytesPerSecond ? double(samples.size()) / bytesPerSecond : 0;
+    }
+};
+
+// Only the first `available` bytes are read: a file still being written has
+// no final sizes in its header yet.
+Wave ParseWave(const uint8_t* image, size_t available)
+{
+    Wave w;
+    if (!image || available < 12 || std::memcmp(image, "RIFF", 4) || std::memcmp(image + 8, "WAVE", 4)) return w;
+    size_t at = 12;
+    while (at + 8 <= available) {
+        uint32_t size;
+        std::memcpy(&size, image + at + 4, 4);
+        const uint8_t* body = image + at + 8;
+        size_t room = available - (at + 8);
+        size_t take = size < room ? size : room;
+        if (!std::memcmp(image + at, "fmt ", 4)) w.format.assign(body, body + take);
+        if (!std::memcmp(image + at, "data", 4)) {
+            w.samples.assign(body, body + take);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return w;
+}
+
+Wave ResourceWave(unsigned id)
+{
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC info = FindResourceA(self, MAKEINTRESOURCEA(id), "WAVE");
+    return ParseWave(WaveImage(id), info ? SizeofResource(self, info) : 0);
+}
+
+struct PlayCall {
+    const void* image;
+    UINT flags;
+};
+std::vector<PlayCall> g_plays;
+BOOL g_playResult = TRUE;
+BOOL WINAPI FakeSndPlaySound(LPCSTR sound, UINT flags)
+{
+    g_plays.push_back({sound, flags});
+    return g_playResult;
+}
+
+int g_finds = 0;
+decltype(FindResourceA)* g_realFindResource = nullptr;
+HRSRC WINAPI CountFindResource(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    ++g_finds;
+    return g_realFindResource(module, name, type);
+}
+
+template <typename F>
+bool WaitFor(F condition, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start > ms) return false;
+        Sleep(20);
+    }
+}
+
+double Seconds(LARGE_INTEGER from)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return double(now.QuadPart - from.QuadPart) / frequency.QuadPart;
+}
+
+LARGE_INTEGER Now()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+}  // namespace
+
+TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
+{
+    SoundModule module(0);
+    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    test::ImportHook find("KERNEL32.dll", "FindResourceA", &CountFindResource);
+    ASSERT_TRUE(play.Installed() && find.Installed());
+    g_realFindResource = find.Original<decltype(FindResourceA)>();
+    g_plays.clear();
+    g_finds = 0;
+    for (unsigned id : {IDW_SHOT, IDW_SPARE, IDW_LAUNCH, IDW_HIT, 1, IDM_TRAY, 9999}) {
+        for (int async : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "id " << id << ", async " << async);
+            EXPECT_EQ(1, PlaySoundResource(id, async));
+        }
+    }
+    EXPECT_TRUE(g_plays.empty());
+    EXPECT_EQ(0, g_finds);
+}
+
+TEST(Sound, AnIdWithoutAWaveIsSilence)
+{
+    SoundModule module(1);
+    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    ASSERT_TRUE(play.Installed());
+    g_plays.clear();
+    // Other resources live under these ids, but no "WAVE".
+    for (unsigned id : {1, IDI_APP, IDM_TRAY, IDB_DIALOG_SIDE, IDS_TOOLTIP, 245, 9999}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(0, PlaySoundResource(id, 0));
+        EXPECT_EQ(0, PlaySoundResource(id, 1));
+    }
+    EXPECT_TRUE(g_plays.empty());
+}
+
+// The module's own image goes to the platform, with the flags that keep
+// the default sound away and choose the waiting.
+TEST(Sound, PlaysTheResourceImageWithItsMode)
+{
+    const struct {
+        unsigned id;
+        int async;
+        BOOL platform;
+        UINT flags;
+        int result;
+    } cases[] = {
+        {IDW_LAUNCH, 0, TRUE, SND_MEMORY | SND_NODEFAULT, 1},
+        {IDW_SHOT, 1, TRUE, SND_MEMORY | SND_NODEFAULT | SND_ASYNC, 1},
+        {IDW_HIT, 1, TRUE, SND_MEMORY | SND_NODEFAULT | SND_ASYNC, 1},
+        {IDW_SPARE, 0, TRUE, SND_MEMORY | SND_NODEFAULT, 1},
+        {IDW_HIT, 7, TRUE, SND_MEMORY | SND_NODEFAULT | SND_ASYNC, 1},
+        {IDW_LAUNCH, 0, FALSE, SND_MEMORY | SND_NODEFAULT, 0},
+        {IDW_SHOT, 1, FALSE, SND_MEMORY | SND_NODEFAULT | SND_ASYNC, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "id " << c.id << ", async " << c.async << ", platform " << c.platform);
+        SoundModule module(1);
+        test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+        ASSERT_TRUE(play.Installed());
+        g_plays.clear();
+        g_playResult = c.platform;
+        int result = PlaySoundResource(c.id, c.async);
+        EXPECT_EQ(c.result, result != 0);
+        ASSERT_EQ(1u, g_plays.size());
+        EXPECT_EQ(c.flags, g_plays[0].flags);
+        EXPECT_EQ(static_cast<const void*>(WaveImage(c.id)), g_plays[0].image) << "played in place, not a copy";
+    }
+    g_playResult = TRUE;
+}
+
+TEST(Sound, TheSettingIsReadAtEverySound)
+{
+    SoundModule module(1);
+    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    ASSERT_TRUE(play.Installed());
+    g_plays.clear();
+    PlaySoundResource(IDW_HIT, 1);
+    g_settings.UseSound = 0;
+    PlaySoundResource(IDW_SHOT, 1);
+    g_settings.UseSound = 2;  // any non-zero plays
+    PlaySoundResource(IDW_LAUNCH, 0);
+    ASSERT_EQ(2u, g_plays.size());
+    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_HIT)), g_plays[0].image);
+    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_LAUNCH)), g_plays[1].image);
+}
+
+// ---------------------------------------------------------------------------
+// With ALSA writing what is played into a file (WINGZAP_SOUND_OUT).
+
+namespace {
+
+std::string OutputPath()
+{
+    const char* path = std::getenv("WINGZAP_SOUND_OUT");
+    return path ? path : "";
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(f);
+    return bytes;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits until the device has written every sample of `expected`, then
+// checks that the file holds exactly them, in the resource's format.
+void ExpectWritten(const Wave& expected)
+{
+    const std::string out = OutputPath();
+    std::vector<uint8_t> bytes;
+    Wave written;
+    WaitFor(
+        [&] {
+            bytes = ReadFile(out);
+            written = ParseWave(bytes.data(), bytes.size());
+            return written.samples.size() >= expected.samples.size();
+        },
+        10000);
+    ASSERT_FALSE(bytes.empty()) << "nothing reached the device";
+    EXPECT_EQ(expected.format, written.format) << "channels, rate and sample size as the resource has them";
+    ASSERT_EQ(expected.samples.size(), written.samples.size());
+    EXPECT_TRUE(expected.samples == written.samples) << "the samples played are not the resource's";
+}
+
+// The real program, started as the user would.
+class RunningProgram {
+public:
+    RunningProgram()
+    {
+        std::string command = "\"" + test::RuntimeExePath() + "\"";
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
+        WaitFor([this] {
+            background_ = FindWindowA("SkyroostBackground", "Background");
+            return background_ || WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0;
+        }, 20000);
+    }
+    ~RunningProgram()
+    {
+        if (!pi_.hProcess) return;
+        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+    HWND Background() const { return background_; }
+    long Quit()
+    {
+        if (!background_) return -1;
+        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
+        if (WaitForSingleObject(pi_.hProcess, 15000) != WAIT_OBJECT_0) return -1;
+        DWORD code = 1;
+        GetExitCodeProcess(pi_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    PROCESS_INFORMATION pi_ = {};
+    HWND background_ = nullptr;
+};
+
+}  // namespace
+
+TEST(RealSoundFile, TheResourceSamplesReachTheDevice)
+{
+    const std::string out = OutputPath();
+    ASSERT_FALSE(out.empty()) << "WINGZAP_SOUND_OUT names the file the device writes";
+    const struct {
+        unsigned id;
+        int async;
+    } cases[] = {{IDW_LAUNCH, 0}, {IDW_SHOT, 1}, {IDW_HIT, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const Wave expected = ResourceWave(c.id);
+        ASSERT_FALSE(expected.samples.empty());
+        DeleteFileA(out.c_str());
+        SoundModule module(1);
+        EXPECT_NE(0, PlaySoundResource(c.id, c.async));
+        ExpectWritten(expected);
+    }
+}
+
+TEST(RealSoundFile, NothingReachesTheDeviceWithSoundsOff)
+{
+    const std::string out = OutputPath();
+    ASSERT_FALSE(out.empty());
+    DeleteFileA(out.c_str());
+    SoundModule module(0);
+    for (unsigned id : {IDW_SHOT, IDW_LAUNCH, IDW_HIT}) {
+        for (int async : {0, 1}) EXPECT_EQ(1, PlaySoundResource(id, async));
+    }
+    EXPECT_FALSE(WaitFor([&] { return Exists(out); }, 500));
+}
+
+// The real program plays the launch sound at start-up, before its windows
+// exist, and stays silent when the user switched sound off.
+TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
+{
+    const std::string out = OutputPath();
+    ASSERT_FALSE(out.empty());
+    const Wave launch = ResourceWave(IDW_LAUNCH);
+    for (int useSound : {1, 0}) {
+        SCOPED_TRACE(testing::Message() << "UseSound " << useSound);
+        test::CleanRegistry clean;
+        test::WriteValue("UseSound", useSound);
+        test::WriteValue("Speed", 1000);  // no chicken during the test
+        DeleteFileA(out.c_str());
+        RunningProgram program;
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
+        if (useSound) {
+            ExpectWritten(launch);
+        } else {
+            EXPECT_FALSE(WaitFor([&] { return Exists(out); }, 500));
+        }
+        EXPECT_EQ(0, program.Quit());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// With a PulseAudio null sink, which plays in real time.
+
+TEST(RealSoundPulse, ASynchronousSoundBlocksForItsLength)
+{
+    SoundModule module(1);
+    // The first sound of a process also opens the device: not timed.
+    EXPECT_NE(0, PlaySoundResource(IDW_SPARE, 1));
+
+    const double shot = ResourceWave(IDW_SHOT).Seconds();
+    LARGE_INTEGER start = Now();
+    EXPECT_NE(0, PlaySoundResource(IDW_SHOT, 1));
+    EXPECT_LT(Seconds(start), shot / 2) << "an asynchronous sound returns at once";
+
+    const double launch = ResourceWave(IDW_LAUNCH).Seconds();
+    ASSERT_GT(launch, 1.0);
+    start = Now();
+    EXPECT_NE(0, PlaySoundResource(IDW_LAUNCH, 0));
+    const double blocked = Seconds(start);
+    std::printf("launch sound %.3f s, blocked %.3f s\n", launch, blocked);
+    EXPECT_GE(blocked, launch * 0.95) << "a synchronous sound returns only after it has ended";
+    EXPECT_LT(blocked, launch + 3.0);
+
+    g_settings.UseSound = 0;
+    start = Now();
+    EXPECT_EQ(1, PlaySoundResource(IDW_LAUNCH, 0));
+    EXPECT_LT(Seconds(start), launch / 2) << "with sounds off nothing plays";
+}
