@@ -1,5 +1,7 @@
 #include "ui/commands.h"
 
+#include <cstddef>
+
 #include "app/app.h"
 #include "flight/flight.h"
 #include "res/localize.h"
@@ -45,7 +47,10 @@ static void SetToggleText(HMENU popup)
     char text[50];
     if (!LoadLocalizedString(g_ui.EnabledFlag ? IDS_DISABLE : IDS_ENABLE, text, sizeof text)) return;
     MENUITEMINFOA item = {};
-    item.cbSize = 44;  // the first layout, known to every Windows
+    // The first layout (44 bytes on 32-bit Windows), known to every Windows.
+    // Spelled as the offset of the first later field: a literal 44 is no
+    // valid size for the 64-bit record, and the item kept its resource text.
+    item.cbSize = offsetof(MENUITEMINFOA, hbmpItem);
     item.fMask = MIIM_TYPE;
     item.fType = MFT_STRING;
     item.dwTypeData = text;
