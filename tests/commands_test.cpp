@@ -1,1 +1,917 @@
+// The tray menu, the menu commands and the flight keys, driven through the
+// background window's procedure in this process. Platform calls that would
+// block or leave the process (the menu, the dialog, the tray) are observed
+// through import hooks; everything else is real: windows, timers, regions,
+// registry.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "flight/flight.h"
+#include "flight/screen.h"
+#include "res/localize.h"
+#include "res/resource.h"
+#include "shooting/holes.h"
+#include "store/store.h"
+#include "support.h"
+#include "ui/commands.h"
+#include "ui/options.h"
+#include "ui/tray.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// What the fakes saw. One record, cleared by every fixture.
+
+struct MenuItem {
+    UINT id;
+    std::string text;
+};
+
+struct Seen {
+    // TrackPopupMenu
+    int menus = 0;
+    std::vector<MenuItem> items;
+    int defaultItem = -2;
+    bool defaultBold = false;
+    UINT flags = 0xFFFFFFFF;
+    int x = 0, y = 0;
+    HWND owner = nullptr;
+    bool busyInMenu = false;
+    bool launchedInMenu = false;
+    HMENU popup = nullptr;
+    UINT commandToChoose = 0;  // posted as the real menu would
+    // DialogBoxParamA
+    int dialogs = 0;
+    bool busyInDialog = false;
+    bool flyingInDialog = true;
+    // Calls in order: "foreground", "track", "null", "destroy", "dialog",
+    // "end-flight" (the animation timer stopped), "launch-timer"
+    std::vector<std::string> events;
+    std::vector<UINT> launchDelays;  // SetTimer of the LaunchTimer
+    std::vector<UINT_PTR> killedTimers;
+    std::vector<HICON> trayIcons;  // NIM_MODIFY with NIF_ICON
+    std::vector<UINT> defaultHandled;
+    DWORD versionSize = 0;
+    DWORD platform = VER_PLATFORM_WIN32_NT;
+    LCID lcid = 0;
+    bool noIcons = false;
+};
+Seen g_seen;
+
+test::ImportHook* g_trackHook;
+test::ImportHook* g_dialogHook;
+test::ImportHook* g_setTimerHook;
+test::ImportHook* g_killTimerHook;
+test::ImportHook* g_postHook;
+test::ImportHook* g_foregroundHook;
+test::ImportHook* g_destroyMenuHook;
+test::ImportHook* g_defWindowHook;
+test::ImportHook* g_versionHook;
+test::ImportHook* g_loadIconHook;
+test::ImportHook* g_lcidHook;
+
+std::string MenuText(HMENU menu, int position)
+{
+    char text[100] = "";
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+BOOL WINAPI FakeTrackPopupMenu(HMENU popup, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect)
+{
+    (void)reserved;
+    (void)rect;
+    g_seen.events.push_back("track");
+    ++g_seen.menus;
+    g_seen.popup = popup;
+    g_seen.flags = flags;
+    g_seen.x = x;
+    g_seen.y = y;
+    g_seen.owner = owner;
+    g_seen.items.clear();
+    for (int i = 0; i < GetMenuItemCount(popup); ++i)
+        g_seen.items.push_back(MenuItem{GetMenuItemID(popup, i), MenuText(popup, i)});
+    g_seen.defaultItem = static_cast<int>(GetMenuDefaultItem(popup, TRUE, 0));
+    g_seen.defaultBold = (GetMenuState(popup, 0, MF_BYPOSITION) & MF_DEFAULT) != 0;
+    g_seen.busyInMenu = g_ui.BusyFlag;
+    // The launch timer keeps firing while the menu is up: no chicken may come.
+    SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0);
+    g_seen.launchedInMenu = g_flight.flying != 0;
+    if (g_seen.commandToChoose) PostMessageA(owner, WM_COMMAND, g_seen.commandToChoose, 0);
+    return TRUE;
+}
+
+INT_PTR WINAPI FakeDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
+{
+    g_seen.events.push_back("dialog");
+    ++g_seen.dialogs;
+    g_seen.busyInDialog = g_ui.BusyFlag;
+    g_seen.flyingInDialog = g_flight.flying != 0;
+    return IDCANCEL;
+}
+
+UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc)
+{
+    if (window && window == g_app.background && id == kLaunchTimer) {
+        g_seen.events.push_back("launch-timer");
+        g_seen.launchDelays.push_back(elapse);
+    }
+    return g_setTimerHook->Original<decltype(SetTimer)>()(window, id, elapse, proc);
+}
+
+BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id)
+{
+    if (window && window == g_app.background) {
+        g_seen.killedTimers.push_back(id);
+        if (id == kAnimationTimer) g_seen.events.push_back("end-flight");
+    }
+    return g_killTimerHook->Original<decltype(KillTimer)>()(window, id);
+}
+
+BOOL WINAPI FakePostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NULL && window && window == g_app.background) g_seen.events.push_back("null");
+    return g_postHook->Original<decltype(PostMessageA)>()(window, message, wParam, lParam);
+}
+
+BOOL WINAPI FakeSetForeground(HWND window)
+{
+    if (window && window == g_app.background)
+        g_seen.events.push_back(g_ui.BusyFlag ? "foreground(busy)" : "foreground");
+    return g_foregroundHook->Original<decltype(SetForegroundWindow)>()(window);
+}
+
+BOOL WINAPI FakeDestroyMenu(HMENU menu)
+{
+    g_seen.events.push_back(g_ui.BusyFlag ? "destroy(busy)" : "destroy");
+    return g_destroyMenuHook->Original<decltype(DestroyMenu)>()(menu);
+}
+
+LRESULT WINAPI FakeDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == TaskIconMessage()) g_seen.defaultHandled.push_back(message);
+    return g_defWindowHook->Original<decltype(DefWindowProcA)>()(window, message, wParam, lParam);
+}
+
+BOOL WINAPI FakeGetVersionEx(LPOSVERSIONINFOA info)
+{
+    g_seen.versionSize = info->dwOSVersionInfoSize;
+    BOOL ok = g_versionHook->Original<decltype(GetVersionExA)>()(info);
+    info->dwPlatformId = g_seen.platform;
+    return ok;
+}
+
+HICON WINAPI FakeLoadIcon(HINSTANCE instance, LPCSTR name)
+{
+    if (g_seen.noIcons) return nullptr;
+    return g_loadIconHook->Original<decltype(LoadIconA)>()(instance, name);
+}
+
+LCID WINAPI FakeUserLcid()
+{
+    return g_seen.lcid;
+}
+
+BOOL WINAPI FakeGetCursorPos(POINT* at)
+{
+    at->x = 612;
+    at->y = 745;
+    return TRUE;
+}
+
+BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    if (message == NIM_MODIFY && (data->uFlags & NIF_ICON)) g_seen.trayIcons.push_back(data->hIcon);
+    return TRUE;
+}
+
+// Installs a hook for the fixture's lifetime and publishes it to its fake.
+struct Hook {
+    template <typename F>
+    Hook(test::ImportHook** slot, const char* dll, const char* function, F* fake)
+        : hook(dll, function, fake), published(slot)
+    {
+        if (slot) *slot = &hook;
+    }
+    ~Hook()
+    {
+        if (published) *published = nullptr;
+    }
+    test::ImportHook hook;
+    test::ImportHook** published;
+};
+
+// The events of one kind left out (e.g. "foreground": ending a flight gives
+// the foreground back to whoever had it).
+std::vector<std::string> Without(const std::vector<std::string>& events, const std::string& prefix)
+{
+    std::vector<std::string> kept;
+    for (const std::string& e : events)
+        if (e.compare(0, prefix.size(), prefix) != 0) kept.push_back(e);
+    return kept;
+}
+
+bool TakeQuit(WPARAM* code)
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
+    *code = msg.wParam;
+    return true;
+}
+
+// Handles what is queued; a quit message is only noted.
+bool PumpNotingQuit(WPARAM* code)
+{
+    bool quit = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            *code = msg.wParam;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return quit;
+}
+
+LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
+{
+    return SendMessageA(g_app.background, message, wParam, lParam);
+}
+
+// Fires the launch timer as the system would: a chicken comes unless
+// something holds it back.
+void FireLaunchTimer()
+{
+    Send(WM_TIMER, kLaunchTimer);
+}
+
+// The program set up in this process, silent, with every platform call that
+// blocks or reaches the shell replaced by a recording fake.
+class Commands : public ::testing::Test {
+protected:
+    explicit Commands(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
+        : lcidHook_(&g_lcidHook, "KERNEL32.dll", "GetUserDefaultLCID", &FakeUserLcid)
+    {
+        g_seen = Seen{};
+        g_seen.lcid = lcid;
+        silence_.reset(new Silence);
+        program_.reset(new test::Program);
+    }
+    ~Commands() override
+    {
+        program_.reset();
+        // Nothing queued may leak into the next test.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(lcidHook_.hook.Installed());
+        ASSERT_TRUE(program_->Loaded());
+        ASSERT_NE(g_app.background, nullptr);
+        ASSERT_NE(TaskIconMessage(), 0u);
+        for (const Hook* h : {&track_, &dialog_, &setTimer_, &killTimer_, &post_, &foreground_, &destroyMenu_,
+                              &defWindow_, &version_, &loadIcon_, &cursor_, &shell_})
+            ASSERT_TRUE(h->hook.Installed());
+    }
+
+    // No launch sound (it would block for more than a second) and the
+    // delays of the first run.
+    struct Silence {
+        Silence() { test::WriteValue("UseSound", 0); }
+    };
+
+    test::CleanRegistry registry_;
+    Hook lcidHook_;
+    std::unique_ptr<Silence> silence_;
+    std::unique_ptr<test::Program> program_;
+    Hook track_{&g_trackHook, "USER32.dll", "TrackPopupMenu", &FakeTrackPopupMenu};
+    Hook dialog_{&g_dialogHook, "USER32.dll", "DialogBoxParamA", &FakeDialogBox};
+    Hook setTimer_{&g_setTimerHook, "USER32.dll", "SetTimer", &FakeSetTimer};
+    Hook killTimer_{&g_killTimerHook, "USER32.dll", "KillTimer", &FakeKillTimer};
+    Hook post_{&g_postHook, "USER32.dll", "PostMessageA", &FakePostMessage};
+    Hook foreground_{&g_foregroundHook, "USER32.dll", "SetForegroundWindow", &FakeSetForeground};
+    Hook destroyMenu_{&g_destroyMenuHook, "USER32.dll", "DestroyMenu", &FakeDestroyMenu};
+    Hook defWindow_{&g_defWindowHook, "USER32.dll", "DefWindowProcA", &FakeDefWindowProc};
+    Hook version_{&g_versionHook, "KERNEL32.dll", "GetVersionExA", &FakeGetVersionEx};
+    Hook loadIcon_{&g_loadIconHook, "USER32.dll", "LoadIconA", &FakeLoadIcon};
+    Hook cursor_{nullptr, "USER32.dll", "GetCursorPos", &FakeGetCursorPos};
+    Hook shell_{nullptr, "SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon};
+};
+
+class GermanCommands : public Commands {
+protected:
+    GermanCommands() : Commands(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT)) {}
+};
+
+void RightClickIcon()
+{
+    Send(TaskIconMessage(), kTrayIconId, WM_RBUTTONDOWN);
+}
+
+// ---------------------------------------------------------------------------
+// The tray menu
+
+struct MenuCase {
+    bool nt;
+    bool enabled;
+    std::vector<MenuItem> items;
+};
+
+const std::vector<MenuItem> kEnglishNt = {{CMD_INFO, "&Info..."},           {0, ""},
+                                          {CMD_TOGGLE_ENABLED, "&Disable"}, {CMD_RESET_WINDOWS, "Reset &Windows"},
+                                          {CMD_RESET_STATISTICS, "Reset &Statistics"}, {0, ""},
+                                          {CMD_QUIT, "&Quit"}};
+
+void ExpectItems(const std::vector<MenuItem>& expected)
+{
+    ASSERT_EQ(g_seen.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(g_seen.items[i].id, expected[i].id) << "position " << i;
+        EXPECT_EQ(g_seen.items[i].text, expected[i].text) << "position " << i;
+    }
+}
+
+void CheckMenuCase(const MenuCase& c)
+{
+    SCOPED_TRACE(std::string(c.nt ? "NT" : "95") + (c.enabled ? ", enabled" : ", disabled"));
+    g_seen.platform = c.nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
+    if (!c.enabled) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+    ASSERT_EQ(g_ui.EnabledFlag, c.enabled);
+    g_seen.events.clear();
+    RightClickIcon();
+    ASSERT_EQ(g_seen.menus, 1);
+    ExpectItems(c.items);
+    EXPECT_EQ(g_seen.versionSize, 148u);
+    EXPECT_EQ(g_seen.defaultItem, 0) << "Info is the default item";
+    EXPECT_TRUE(g_seen.defaultBold);
+    EXPECT_EQ(g_seen.flags, static_cast<UINT>(TPM_BOTTOMALIGN)) << "opens upwards, left button only";
+    EXPECT_EQ(g_seen.x, 612);
+    EXPECT_EQ(g_seen.y, 745);
+    EXPECT_EQ(g_seen.owner, g_app.background);
+    EXPECT_TRUE(g_seen.busyInMenu);
+    EXPECT_FALSE(g_seen.launchedInMenu) << "a chicken came while the menu was open";
+    EXPECT_FALSE(g_ui.BusyFlag);
+    EXPECT_FALSE(IsMenu(g_seen.popup)) << "the menu outlives its showing";
+    // The platform's practice: foreground before, a posted WM_NULL after.
+    const std::vector<std::string> order = {"foreground(busy)", "track", "null", "destroy"};
+    EXPECT_EQ(g_seen.events, order);
+}
+
+TEST_F(Commands, MenuShowsTheItemsOfThePlatformAndTheToggleText)
+{
+    const MenuCase cases[] = {
+        {true, true, kEnglishNt},
+        {false, true,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Disable"},
+          {CMD_RESET_STATISTICS, "Reset &Statistics"}, {0, ""}, {CMD_QUIT, "&Quit"}}},
+        {true, false,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Enable"}, {CMD_RESET_WINDOWS, "Reset &Windows"},
+          {CMD_RESET_STATISTICS, "Reset &Statistics"}, {0, ""}, {CMD_QUIT, "&Quit"}}},
+        {false, false,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Enable"},
+          {CMD_RESET_STATISTICS, "Reset &Statistics"}, {0, ""}, {CMD_QUIT, "&Quit"}}},
+    };
+    for (const MenuCase& c : cases) {
+        g_seen.menus = 0;
+        if (!g_ui.EnabledFlag) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+        CheckMenuCase(c);
+    }
+    // The menu never held the launch back for good.
+    if (!g_ui.EnabledFlag) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+    FireLaunchTimer();
+    EXPECT_TRUE(g_flight.flying) << "the launch path itself is blocked";
+    EndFlight();
+}
+
+TEST_F(GermanCommands, MenuIsGerman)
+{
+    ASSERT_EQ(g_language.ResourceOffset, 20000u);
+    const MenuCase cases[] = {
+        {true, true,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Ausschalten"},
+          {CMD_RESET_WINDOWS, "&Fenster r\xFC" "cksetzen"}, {CMD_RESET_STATISTICS, "&Statistik r\xFC" "cksetzen"},
+          {0, ""}, {CMD_QUIT, "&Beenden"}}},
+        {true, false,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Einschalten"},
+          {CMD_RESET_WINDOWS, "&Fenster r\xFC" "cksetzen"}, {CMD_RESET_STATISTICS, "&Statistik r\xFC" "cksetzen"},
+          {0, ""}, {CMD_QUIT, "&Beenden"}}},
+        {false, true,
+         {{CMD_INFO, "&Info..."}, {0, ""}, {CMD_TOGGLE_ENABLED, "&Ausschalten"},
+          {CMD_RESET_STATISTICS, "&Statistik r\xFC" "cksetzen"}, {0, ""}, {CMD_QUIT, "&Beenden"}}},
+    };
+    for (const MenuCase& c : cases) {
+        g_seen.menus = 0;
+        if (!g_ui.EnabledFlag) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+        CheckMenuCase(c);
+    }
+}
+
+TEST_F(Commands, ChoiceArrivesAfterTheMenuAndOpensTheDialog)
+{
+    g_seen.commandToChoose = CMD_INFO;
+    RightClickIcon();
+    ASSERT_EQ(g_seen.menus, 1);
+    EXPECT_EQ(g_seen.dialogs, 0) << "the choice must be queued, not handled inside the menu";
+    WPARAM code = 99;
+    EXPECT_FALSE(PumpNotingQuit(&code));
+    EXPECT_EQ(g_seen.dialogs, 1) << "Info chosen from the menu found the program still busy";
+    EXPECT_TRUE(g_seen.busyInDialog);
+    EXPECT_FALSE(g_ui.BusyFlag);
+}
+
+// ---------------------------------------------------------------------------
+// Tray callbacks
+
+struct CallbackCase {
+    const char* what;
+    WPARAM icon;
+    LPARAM mouse;
+    bool busy;
+    int menus;
+    int dialogs;  // after the queue was handled
+};
+
+TEST_F(Commands, TrayCallbacksOpenMenuOrDialogOnlyWhenIdle)
+{
+    const CallbackCase cases[] = {
+        {"right press", kTrayIconId, WM_RBUTTONDOWN, false, 1, 0},
+        {"double-click", kTrayIconId, WM_LBUTTONDBLCLK, false, 0, 1},
+        {"right press while busy", kTrayIconId, WM_RBUTTONDOWN, true, 0, 0},
+        {"double-click while busy", kTrayIconId, WM_LBUTTONDBLCLK, true, 0, 0},
+        {"right press, other icon", kTrayIconId + 1, WM_RBUTTONDOWN, false, 0, 0},
+        {"double-click, other icon", 0, WM_LBUTTONDBLCLK, false, 0, 0},
+        {"right release", kTrayIconId, WM_RBUTTONUP, false, 0, 0},
+        {"left press", kTrayIconId, WM_LBUTTONDOWN, false, 0, 0},
+        {"left release", kTrayIconId, WM_LBUTTONUP, false, 0, 0},
+        {"right double-click", kTrayIconId, WM_RBUTTONDBLCLK, false, 0, 0},
+        {"move", kTrayIconId, WM_MOUSEMOVE, false, 0, 0},
+        {"context menu", kTrayIconId, WM_CONTEXTMENU, false, 0, 0},
+    };
+    for (const CallbackCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_seen.menus = 0;
+        g_seen.dialogs = 0;
+        g_seen.defaultHandled.clear();
+        g_ui.BusyFlag = c.busy;
+        Send(TaskIconMessage(), c.icon, c.mouse);
+        EXPECT_EQ(g_seen.menus, c.menus);
+        EXPECT_EQ(g_seen.dialogs, 0) << "the dialog must be posted for later, not opened inside the callback";
+        EXPECT_EQ(g_seen.defaultHandled.size(), 1u) << "the callback goes on to the default handling";
+        MSG msg;
+        bool posted = PeekMessageA(&msg, g_app.background, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != 0;
+        EXPECT_EQ(posted, c.dialogs == 1);
+        if (posted) {
+            EXPECT_EQ(msg.wParam, static_cast<WPARAM>(CMD_INFO));
+            EXPECT_EQ(msg.lParam, 0);
+        }
+        g_ui.BusyFlag = false;
+        WPARAM code = 99;
+        EXPECT_FALSE(PumpNotingQuit(&code));
+        EXPECT_EQ(g_seen.dialogs, c.dialogs);
+        EXPECT_FALSE(g_ui.BusyFlag);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The real popup menu of the platform: it must close when dismissed, open
+// again at the next click, and deliver a keyboard choice.
+
+struct RealMenuRun {
+    bool shown = false;
+    bool chooseQuit = false;
+};
+RealMenuRun g_realMenu;
+
+void CALLBACK ActInMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    HWND menu = FindWindowA("#32768", nullptr);
+    g_realMenu.shown = menu && IsWindowVisible(menu);
+    if (g_realMenu.chooseQuit && menu)
+        PostMessageA(menu, WM_CHAR, 'q', 0);  // the mnemonic of "&Quit"
+    else
+        EndMenu();
+}
+
+// A menu that never closes would hang the test run.
+void CALLBACK LastResort(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+class RealMenu : public ::testing::Test {
+protected:
+    RealMenu()
+    {
+        test::WriteValue("UseSound", 0);
+        program_.reset(new test::Program);
+    }
+    test::CleanRegistry registry_;
+    std::unique_ptr<test::Program> program_;
+};
+
+TEST_F(RealMenu, ClosesOpensAgainAndDeliversAKeyboardChoice)
+{
+    ASSERT_TRUE(program_->Loaded());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        g_realMenu = RealMenuRun{};
+        g_realMenu.chooseQuit = round == 2;
+        UINT_PTR act = SetTimer(nullptr, 0, 100, ActInMenu);
+        UINT_PTR resort = SetTimer(nullptr, 0, 4000, LastResort);
+        DWORD start = GetTickCount();
+        RightClickIcon();
+        KillTimer(nullptr, act);
+        KillTimer(nullptr, resort);
+        EXPECT_TRUE(g_realMenu.shown) << "no popup menu window while the menu was tracked";
+        EXPECT_LT(GetTickCount() - start, 3500u) << "the menu did not close when dismissed";
+        EXPECT_FALSE(g_ui.BusyFlag);
+        WPARAM code = 99;
+        bool quit = PumpNotingQuit(&code);
+        EXPECT_EQ(quit, g_realMenu.chooseQuit);
+        if (quit) {
+            EXPECT_EQ(code, 0u);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+struct CommandCase {
+    const char* what;
+    WPARAM command;
+    bool quits;
+    bool opensDialog;
+    bool resetsStatistics;
+    bool toggles;
+    bool repairs;
+};
+
+HWND CreateVictim()
+{
+    return CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE | WS_BORDER, 100, 100, 300, 200, nullptr,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+bool HasRegion(HWND window)
+{
+    HRGN probe = CreateRectRgn(0, 0, 0, 0);
+    int kind = GetWindowRgn(window, probe);
+    DeleteObject(probe);
+    return kind != ERROR;
+}
+
+struct WindowGuard {
+    HWND window;
+    ~WindowGuard()
+    {
+        if (window) DestroyWindow(window);
+    }
+};
+
+TEST_F(Commands, EachCommandDoesItsOwnThingAndNothingElse)
+{
+    const CommandCase cases[] = {
+        {"Quit", CMD_QUIT, true, false, false, false, false},
+        {"Info", CMD_INFO, false, true, false, false, false},
+        {"Reset Windows", CMD_RESET_WINDOWS, false, false, false, false, true},
+        {"Reset Statistics", CMD_RESET_STATISTICS, false, false, true, false, false},
+        {"Toggle", CMD_TOGGLE_ENABLED, false, false, false, true, false},
+        {"zero", 0, false, false, false, false, false},
+        {"IDOK", IDOK, false, false, false, false, false},
+        {"the disabled icon's id", IDI_DISABLED, false, false, false, false, false},
+        {"Enable string id", IDS_ENABLE, false, false, false, false, false},
+        {"between Info and Quit", 32774, false, false, false, false, false},
+        {"after Reset Windows", 32778, false, false, false, false, false},
+        {"Quit with a notification code", MAKEWPARAM(CMD_QUIT, 1), false, false, false, false, false},
+        {"Info with a notification code", MAKEWPARAM(CMD_INFO, 1), false, false, false, false, false},
+        {"Reset Statistics, accelerator", MAKEWPARAM(CMD_RESET_STATISTICS, 1), false, false, false, false, false},
+        {"Reset Windows, control code", MAKEWPARAM(CMD_RESET_WINDOWS, EN_CHANGE), false, false, false, false, false},
+        {"Toggle with a notification code", MAKEWPARAM(CMD_TOGGLE_ENABLED, 1), false, false, false, false, false},
+    };
+    for (const CommandCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        WindowGuard victim{CreateVictim()};
+        ASSERT_NE(victim.window, nullptr);
+        ASSERT_TRUE(ShootHole(200, 200));
+        ASSERT_TRUE(HasRegion(victim.window));
+        g_statistics = Statistics{5, 6, 7, 800};
+        test::WriteValue("CountHits", 5);
+        g_seen.dialogs = 0;
+        g_seen.trayIcons.clear();
+        const bool enabledBefore = g_ui.EnabledFlag;
+
+        EXPECT_EQ(Send(WM_COMMAND, c.command), 0);
+        WPARAM code = 99;
+        bool quit = TakeQuit(&code);
+        EXPECT_EQ(quit, c.quits);
+        if (quit) {
+            EXPECT_EQ(code, 0u);
+        }
+        EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
+        EXPECT_EQ(g_statistics.CountHits, c.resetsStatistics ? 0u : 5u);
+        EXPECT_EQ(g_statistics.TimeSum, c.resetsStatistics ? 0u : 800u);
+        DWORD stored = 99;
+        EXPECT_TRUE(test::ReadValue("CountHits", &stored));
+        EXPECT_EQ(stored, c.resetsStatistics ? 0u : 5u);
+        EXPECT_EQ(g_ui.EnabledFlag != enabledBefore, c.toggles);
+        EXPECT_EQ(g_seen.trayIcons.size(), c.toggles ? 1u : 0u);
+        EXPECT_EQ(HasRegion(victim.window), !c.repairs);
+        EXPECT_EQ(g_holes.HoledWindowList.empty(), c.repairs);
+        RepairWindows();
+        if (!g_ui.EnabledFlag) ToggleEnabled();
+    }
+}
+
+TEST_F(Commands, ResetWindowsRepairsOnEveryPlatform)
+{
+    for (DWORD platform : {DWORD(VER_PLATFORM_WIN32_NT), DWORD(VER_PLATFORM_WIN32_WINDOWS)}) {
+        SCOPED_TRACE(platform);
+        g_seen.platform = platform;
+        WindowGuard first{CreateVictim()};
+        WindowGuard second{CreateWindowExA(0, "STATIC", "second", WS_POPUP | WS_VISIBLE, 150, 150, 100, 100, nullptr,
+                                           nullptr, GetModuleHandleA(nullptr), nullptr)};
+        // The second window had a shape of its own before it was shot.
+        SetWindowRgn(second.window, CreateEllipticRgn(0, 0, 100, 100), FALSE);
+        HRGN own = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(GetWindowRgn(second.window, own), ERROR);
+        ShootHole(200, 200);  // through both
+        ASSERT_TRUE(HasRegion(first.window));
+        HRGN shot = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(second.window, shot);
+        ASSERT_FALSE(PtInRegion(shot, 50, 50)) << "the shot missed the second window";
+        DeleteObject(shot);
+        Send(WM_COMMAND, CMD_RESET_WINDOWS);
+        EXPECT_FALSE(HasRegion(first.window)) << "the hole stays";
+        HRGN now = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_NE(GetWindowRgn(second.window, now), ERROR) << "the window lost its own shape";
+        EXPECT_TRUE(EqualRgn(now, own)) << "the window did not get its own shape back";
+        DeleteObject(own);
+        DeleteObject(now);
+        EXPECT_TRUE(g_holes.HoledWindowList.empty());
+    }
+}
+
+TEST_F(Commands, ToggleSwapsTheIconAndHoldsChickensBack)
+{
+    const HICON enabledIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
+    const HICON disabledIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_DISABLED));
+    ASSERT_NE(enabledIcon, nullptr);
+    ASSERT_NE(disabledIcon, nullptr);
+    ASSERT_NE(enabledIcon, disabledIcon);
+    ASSERT_TRUE(g_ui.EnabledFlag) << "chickens come at every start";
+
+    struct Step {
+        bool enabledAfter;
+        HICON icon;
+        bool launches;
+    };
+    const Step steps[] = {{false, disabledIcon, false}, {true, enabledIcon, true}, {false, disabledIcon, false},
+                          {true, enabledIcon, true}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.enabledAfter ? "enable" : "disable");
+        g_seen.trayIcons.clear();
+        g_seen.launchDelays.clear();
+        g_seen.killedTimers.clear();
+        Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+        EXPECT_EQ(g_ui.EnabledFlag, s.enabledAfter);
+        ASSERT_EQ(g_seen.trayIcons.size(), 1u);
+        EXPECT_EQ(g_seen.trayIcons[0], s.icon);
+        EXPECT_TRUE(g_seen.launchDelays.empty()) << "toggling touched the launch timer";
+        EXPECT_TRUE(g_seen.killedTimers.empty()) << "toggling touched a timer";
+        DWORD stored;
+        EXPECT_FALSE(test::ReadValue("EnabledFlag", &stored));
+        FireLaunchTimer();
+        EXPECT_EQ(g_flight.flying != 0, s.launches);
+        if (g_flight.flying) EndFlight();
+    }
+}
+
+TEST_F(Commands, ToggleWithoutItsIconStillSwitches)
+{
+    g_seen.noIcons = true;
+    Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
+    EXPECT_FALSE(g_ui.EnabledFlag);
+    EXPECT_TRUE(g_seen.trayIcons.empty()) << "the tray got a missing picture";
+    FireLaunchTimer();
+    EXPECT_FALSE(g_flight.flying);
+}
+
+// ---------------------------------------------------------------------------
+// Info: the launch timer follows a changed speed only. Driven through the
+// real dialog, as the user would: a speed typed in, then OK or Cancel.
+
+struct DialogAction {
+    const char* speedText;  // nullptr: leave the field alone
+    int button;             // IDOK or IDCANCEL
+};
+DialogAction g_action;
+DLGPROC g_realDialogProc;
+
+INT_PTR CALLBACK DrivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP + 7) {
+        if (g_action.speedText) SetDlgItemTextA(dialog, IDC_SPEED_EDIT, g_action.speedText);
+        SendMessageA(GetDlgItem(dialog, g_action.button), BM_CLICK, 0, 0);
+        return TRUE;
+    }
+    if (message == WM_TIMER && wParam == 77) {  // a dialog that did not react
+        ADD_FAILURE() << "the dialog did not close";
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    INT_PTR result = g_realDialogProc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG) {
+        PostMessageA(dialog, WM_APP + 7, 0, 0);
+        SetTimer(dialog, 77, 5000, nullptr);
+    }
+    return result;
+}
+
+INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
+{
+    g_seen.events.push_back("dialog");
+    ++g_seen.dialogs;
+    g_seen.busyInDialog = g_ui.BusyFlag;
+    g_seen.flyingInDialog = g_flight.flying != 0;
+    g_realDialogProc = proc;
+    return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
+}
+
+struct InfoCase {
+    const char* what;
+    DialogAction action;
+    bool flyingBefore;
+    uint32_t speedAfter;
+    bool rearms;
+};
+
+TEST_F(Commands, InfoRearmsTheLaunchOnlyForANewSpeed)
+{
+    // The real dialog instead of the bare fake; DrivenDialogBox reaches the
+    // platform through the fixture's hook, whose original it is.
+    test::ImportHook driven("USER32.dll", "DialogBoxParamA", &DrivenDialogBox);
+    ASSERT_TRUE(driven.Installed());
+
+    const InfoCase cases[] = {
+        {"OK, speed unchanged, flying", {nullptr, IDOK}, true, 60, false},
+        {"OK, same number typed", {"60", IDOK}, true, 60, false},
+        {"Cancel after typing", {"10", IDCANCEL}, true, 60, false},
+        {"OK, new speed, flying", {"10", IDOK}, true, 10, true},
+        {"OK, new speed, idle", {"20", IDOK}, false, 20, true},
+        {"OK, nonsense gives 1", {"abc", IDOK}, false, 1, true},
+    };
+    for (const InfoCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_settings.Speed = 60;
+        g_action = c.action;
+        if (c.flyingBefore) {
+            FireLaunchTimer();
+            ASSERT_TRUE(g_flight.flying);
+        }
+        g_seen.dialogs = 0;
+        g_seen.launchDelays.clear();
+        g_seen.killedTimers.clear();
+        g_seen.events.clear();
+        Send(WM_COMMAND, CMD_INFO);
+        EXPECT_EQ(g_seen.dialogs, 1);
+        EXPECT_TRUE(g_seen.busyInDialog);
+        EXPECT_EQ(g_seen.flyingInDialog, c.flyingBefore) << "Info ended the flight before the dialog";
+        EXPECT_FALSE(g_ui.BusyFlag);
+        EXPECT_EQ(g_settings.Speed, c.speedAfter);
+        if (c.rearms) {
+            ASSERT_EQ(g_seen.launchDelays.size(), 1u);
+            // A delay drawn from the new speed: speed/2 up to speed*3/2 - 1 whole seconds.
+            UINT delay = g_seen.launchDelays[0];
+            EXPECT_EQ(delay % 1000, 0u);
+            EXPECT_GE(delay / 1000, c.speedAfter / 2);
+            EXPECT_LT(delay / 1000, c.speedAfter + c.speedAfter / 2);
+            EXPECT_FALSE(g_flight.flying) << "the flight goes on with a new speed";
+            std::vector<std::string> order = {"dialog", "end-flight", "launch-timer"};
+            std::vector<std::string> events = Without(g_seen.events, "foreground");
+            if (!c.flyingBefore) events = Without(events, "end-flight");
+            if (!c.flyingBefore) order = {"dialog", "launch-timer"};
+            EXPECT_EQ(events, order);
+        } else {
+            EXPECT_TRUE(g_seen.launchDelays.empty()) << "the launch timer was re-armed";
+            EXPECT_EQ(g_flight.flying != 0, c.flyingBefore) << "the flight was ended";
+        }
+        if (g_flight.flying) EndFlight();
+    }
+}
+
+TEST_F(Commands, InfoWhileBusyDoesNothing)
+{
+    g_ui.BusyFlag = true;
+    Send(WM_COMMAND, CMD_INFO);
+    EXPECT_EQ(g_seen.dialogs, 0);
+    EXPECT_TRUE(g_ui.BusyFlag) << "someone else's busy flag was cleared";
+    g_ui.BusyFlag = false;
+    Send(WM_COMMAND, CMD_INFO);
+    EXPECT_EQ(g_seen.dialogs, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+struct KeyCase {
+    const char* what;
+    WPARAM key;
+    bool flying;
+    bool busy;
+    bool quits;
+    bool opensDialog;
+};
+
+TEST_F(Commands, KeysActOnlyDuringAFlight)
+{
+    const KeyCase cases[] = {
+        {"Esc", VK_ESCAPE, true, false, true, false},
+        {"Q", 'Q', true, false, true, false},
+        {"q", 'q', true, false, true, false},
+        {"Esc while busy", VK_ESCAPE, true, true, true, false},
+        {"O", 'O', true, false, false, true},
+        {"o", 'o', true, false, false, true},
+        {"o while busy", 'o', true, true, false, false},
+        {"O while busy", 'O', true, true, false, false},
+        {"x", 'x', true, false, false, false},
+        {"P", 'P', true, false, false, false},
+        {"space", ' ', true, false, false, false},
+        {"Enter", '\r', true, false, false, false},
+        {"0", '0', true, false, false, false},
+        {"Q with its high bit", 'Q' | 0x80, true, false, false, false},
+        {"o with its high bit", 'o' | 0x80, true, false, false, false},
+        {"Esc, idle", VK_ESCAPE, false, false, false, false},
+        {"Q, idle", 'Q', false, false, false, false},
+        {"q, idle", 'q', false, false, false, false},
+        {"O, idle", 'O', false, false, false, false},
+        {"o, idle", 'o', false, false, false, false},
+        {"x, idle", 'x', false, false, false, false},
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.flying) {
+            FireLaunchTimer();
+            ASSERT_TRUE(g_flight.flying);
+        }
+        g_ui.BusyFlag = c.busy;
+        g_seen.dialogs = 0;
+        g_seen.launchDelays.clear();
+        g_seen.events.clear();
+
+        EXPECT_EQ(Send(WM_CHAR, c.key), 0);
+        WPARAM code = 99;
+        bool quit = TakeQuit(&code);
+        EXPECT_EQ(quit, c.quits);
+        if (quit) {
+            EXPECT_EQ(code, 0u);
+        }
+        EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
+        const bool ends = c.quits || c.opensDialog;
+        EXPECT_EQ(g_flight.flying != 0, c.flying && !ends);
+        if (c.opensDialog) {
+            EXPECT_FALSE(g_seen.flyingInDialog) << "the flight runs behind the dialog";
+            EXPECT_TRUE(g_seen.busyInDialog);
+            // Re-armed after the dialog although nothing changed.
+            const std::vector<std::string> order = {"end-flight", "dialog", "launch-timer"};
+            EXPECT_EQ(Without(g_seen.events, "foreground"), order);
+            ASSERT_EQ(g_seen.launchDelays.size(), 1u);
+            EXPECT_GE(g_seen.launchDelays[0], 30000u);
+            EXPECT_LT(g_seen.launchDelays[0], 90000u);
+        } else {
+            EXPECT_TRUE(g_seen.launchDelays.empty());
+        }
+        EXPECT_EQ(g_ui.BusyFlag, c.busy) << "the busy flag is left as it was";
+        g_ui.BusyFlag = false;
+        if (g_flight.flying) EndFlight();
+    }
+}
+
+TEST_F(Commands, KeysDuringAHitChickensFall)
+{
+    FireLaunchTimer();
+    ASSERT_TRUE(g_flight.flying);
+    g_flight.hit = 1;
+    g_flight.fallCounter = kFallTicks;
+    g_statistics.CountHits = 1;
+    Send(WM_CHAR, 'q');
+    WPARAM code = 99;
+    EXPECT_TRUE(TakeQuit(&code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(g_flight.flying);
+    EXPECT_EQ(g_statistics.CountHits, 1u) << "the hit counted before stays";
+    EXPECT_EQ(g_statistics.CountMissedChicken, 0u) << "a flight ended by a key is no missed chicken";
+}
+
+}  // namespace

@@ -1,1 +1,686 @@
+// The options and statistics dialog, opened for real in this process and
+// driven as a user would: read what it shows, type, click, press Esc.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "res/localize.h"
+#include "res/resource.h"
+#include "res/sound.h"
+#include "store/store.h"
+#include "support.h"
+#include "ui/options.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The driver: DialogBoxParamA is replaced by a call of the real one whose
+// dialog procedure is wrapped. Once the dialog is up, the wrapper runs the
+// test's script on it; the script ends with a button or key.
+
+std::function<void(HWND)> g_script;
+DLGPROC g_productProc;
+HINSTANCE g_dialogModule;
+LPCSTR g_dialogTemplate;
+HWND g_dialogOwner;
+test::ImportHook* g_dialogHook;
+int g_dialogs;
+bool g_timedOut;
+LCID g_lcid;
+
+const UINT kRunScript = WM_APP + 7;
+const UINT_PTR kWatchdog = 77;
+
+INT_PTR CALLBACK DrivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kRunScript) {
+        if (g_script) g_script(dialog);
+        return TRUE;
+    }
+    if (message == WM_TIMER && wParam == kWatchdog) {  // a script that left the dialog open
+        g_timedOut = true;
+        EndDialog(dialog, 99);
+        return TRUE;
+    }
+    INT_PTR result = g_productProc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG) {
+        PostMessageA(dialog, kRunScript, 0, 0);
+        SetTimer(dialog, kWatchdog, 5000, nullptr);
+    }
+    return result;
+}
+
+INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
+{
+    ++g_dialogs;
+    g_productProc = proc;
+    g_dialogModule = instance;
+    g_dialogTemplate = name;
+    g_dialogOwner = owner;
+    return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
+}
+
+LCID WINAPI FakeUserLcid()
+{
+    return g_lcid;
+}
+
+std::string Text(HWND window)
+{
+    char text[300] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    return Text(GetDlgItem(dialog, id));
+}
+
+void Click(HWND dialog, int id)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Esc as the keyboard gives it: the dialog manager turns it into Cancel.
+void PressEscape(HWND dialog)
+{
+    PostMessageA(GetDlgItem(dialog, IDC_SPEED_EDIT), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+}
+
+void Type(HWND dialog, const char* text)
+{
+    SetDlgItemTextA(dialog, IDC_SPEED_EDIT, text);
+}
+
+bool Checked(HWND dialog)
+{
+    return SendMessageA(GetDlgItem(dialog, IDC_USE_SOUND), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, bool on)
+{
+    if (Checked(dialog) != on) Click(dialog, IDC_USE_SOUND);
+}
+
+bool KeyExists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD Stored(const char* name)
+{
+    DWORD value = 0xDEADBEEF;
+    EXPECT_TRUE(test::ReadValue(name, &value)) << name << " is not stored";
+    return value;
+}
+
+// Installs the driver, sets the user's language, and sets the program up
+// from what the registry holds when Start() is called.
+class Options : public ::testing::Test {
+protected:
+    explicit Options(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
+        : lcid_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserLcid),
+          dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
+    {
+        g_lcid = lcid;
+        g_dialogHook = &dialog_;
+        g_script = nullptr;
+        g_dialogs = 0;
+        g_timedOut = false;
+    }
+    ~Options() override
+    {
+        program_.reset();
+        g_script = nullptr;
+        g_dialogHook = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(lcid_.Installed());
+        ASSERT_TRUE(dialog_.Installed());
+    }
+    void Start()
+    {
+        program_.reset(new test::Program);
+        ASSERT_TRUE(program_->Loaded());
+    }
+    // Opens the dialog through the program's own call and runs `script` in it.
+    int Open(std::function<void(HWND)> script)
+    {
+        g_script = std::move(script);
+        g_dialogs = 0;
+        g_timedOut = false;
+        int result = ShowOptionsDialog();
+        EXPECT_EQ(g_dialogs, 1);
+        EXPECT_FALSE(g_timedOut) << "the dialog stayed open";
+        return result;
+    }
+
+    test::CleanRegistry registry_;
+    test::ImportHook lcid_;
+    test::ImportHook dialog_;
+    std::unique_ptr<test::Program> program_;
+};
+
+class GermanOptions : public Options {
+protected:
+    GermanOptions() : Options(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT)) {}
+};
+
+// ---------------------------------------------------------------------------
+// What the dialog shows
+
+struct Shown {
+    std::string hits, missed, mean, speed, sound, label, statistic, options, ok, cancel, title;
+    bool checked = false;
+    bool focusOnCheckBox = false;
+};
+
+Shown Read(HWND dialog)
+{
+    Shown s;
+    s.hits = ItemText(dialog, IDC_LINE_HITS);
+    s.missed = ItemText(dialog, IDC_LINE_MISSED);
+    s.mean = ItemText(dialog, IDC_LINE_MEAN);
+    s.speed = ItemText(dialog, IDC_SPEED_EDIT);
+    s.sound = ItemText(dialog, IDC_USE_SOUND);
+    s.label = ItemText(dialog, IDC_SPEED_LABEL);
+    s.statistic = ItemText(dialog, IDC_GROUP_STATISTIC);
+    s.options = ItemText(dialog, IDC_GROUP_OPTIONS);
+    s.ok = ItemText(dialog, IDOK);
+    s.cancel = ItemText(dialog, IDCANCEL);
+    s.title = Text(dialog);
+    s.checked = Checked(dialog);
+    s.focusOnCheckBox = GetFocus() == GetDlgItem(dialog, IDC_USE_SOUND);
+    return s;
+}
+
+void StoreStatistics(DWORD hits, DWORD missed, DWORD timeSum)
+{
+    test::WriteValue("CountHits", hits);
+    test::WriteValue("CountMissedChicken", missed);
+    test::WriteValue("CountMissedShots", 12345);
+    test::WriteValue("TimeSum", timeSum);
+}
+
+TEST_F(Options, ShowsTheCountersAndTheSettingsOfAFirstRun)
+{
+    StoreStatistics(7, 3, 4000);
+    Start();
+    Shown s;
+    EXPECT_EQ(Open([&](HWND d) {
+                  s = Read(d);
+                  Click(d, IDCANCEL);
+              }),
+              0);
+    EXPECT_EQ(s.hits, "7   \tChicken Hit");
+    EXPECT_EQ(s.missed, "3   \tChicken Missed");
+    EXPECT_EQ(s.mean, "571  \tMilliseconds/Chicken");
+    EXPECT_EQ(s.speed, "60");
+    EXPECT_TRUE(s.checked);
+    EXPECT_EQ(s.sound, "&Use Sound");
+    EXPECT_EQ(s.label, "Speed (Seconds Between Chicken):");
+    EXPECT_EQ(s.statistic, "Statistic");
+    EXPECT_EQ(s.options, "Options");
+    EXPECT_EQ(s.ok, "OK");
+    EXPECT_EQ(s.cancel, "Cancel");
+    EXPECT_EQ(s.title, "Wingzap");
+    EXPECT_TRUE(s.focusOnCheckBox) << "the first tab stop has no focus";
+}
+
+TEST_F(GermanOptions, ShowsGermanTextsWithTheSameNumbers)
+{
+    StoreStatistics(7, 3, 4000);
+    Start();
+    ASSERT_EQ(g_language.ResourceOffset, 20000u);
+    Shown s;
+    Open([&](HWND d) {
+        s = Read(d);
+        Click(d, IDCANCEL);
+    });
+    EXPECT_EQ(s.hits, "7   \tTreffer");
+    EXPECT_EQ(s.missed, "3   \tH\xFChner verfehlt");
+    EXPECT_EQ(s.mean, "571  \tMillisekunden/Huhn");
+    EXPECT_EQ(s.speed, "60");
+    EXPECT_EQ(s.sound, "Sound");
+    EXPECT_EQ(s.label, "Zeit zwischen H\xFChnern (sec):");
+    EXPECT_EQ(s.statistic, "Statistik");
+    EXPECT_EQ(s.options, "Optionen");
+    EXPECT_EQ(s.ok, "OK");
+    EXPECT_EQ(s.cancel, "Cancel");
+    EXPECT_EQ(s.title, "Wingzap");
+}
+
+struct CounterCase {
+    DWORD hits, missed, timeSum;
+    const char* hitsLine;
+    const char* missedLine;
+    const char* meanLine;
+};
+
+TEST_F(Options, StatisticsLinesFollowTheCounters)
+{
+    const CounterCase cases[] = {
+        {0, 0, 0, "0   \tChicken Hit", "0   \tChicken Missed", "0    \tMilliseconds/Chicken"},
+        {0, 2, 5000, "0   \tChicken Hit", "2   \tChicken Missed", "0    \tMilliseconds/Chicken"},
+        {1, 0, 999, "1   \tChicken Hit", "0   \tChicken Missed", "999  \tMilliseconds/Chicken"},
+        {3, 0, 1000, "3   \tChicken Hit", "0   \tChicken Missed", "333  \tMilliseconds/Chicken"},
+        {12345, 67890, 123456789, "12345\tChicken Hit", "67890\tChicken Missed", "10000\tMilliseconds/Chicken"},
+        {2, 1, 0xFFFFFFFE, "2   \tChicken Hit", "1   \tChicken Missed", "2147483647\tMilliseconds/Chicken"},
+    };
+    Start();
+    for (const CounterCase& c : cases) {
+        SCOPED_TRACE(c.hitsLine);
+        StoreStatistics(c.hits, c.missed, c.timeSum);
+        LoadStatistics();
+        Shown s;
+        Open([&](HWND d) {
+            s = Read(d);
+            PressEscape(d);
+        });
+        EXPECT_EQ(s.hits, c.hitsLine);
+        EXPECT_EQ(s.missed, c.missedLine);
+        EXPECT_EQ(s.mean, c.meanLine);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// A line's text is its format; a text that is no single-number format (put
+// there by anyone between the localization and the formatting) shows the
+// number alone. Such a text is planted right after the localization.
+
+const char* g_planted;
+test::ImportHook* g_enumHook;
+
+BOOL WINAPI PlantAfterLocalizing(HWND parent, WNDENUMPROC proc, LPARAM param)
+{
+    BOOL result = g_enumHook->Original<decltype(EnumChildWindows)>()(parent, proc, param);
+    for (int id : {IDC_LINE_HITS, IDC_LINE_MISSED, IDC_LINE_MEAN}) SetDlgItemTextA(parent, id, g_planted);
+    return result;
+}
+
+struct FormatCase {
+    const char* format;
+    // with 7 hits, 3 missed chickens, 4000 ms
+    std::string hits;
+    std::string missed;
+    std::string mean;
+};
+
+TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
+{
+    test::ImportHook enumHook("USER32.dll", "EnumChildWindows", &PlantAfterLocalizing);
+    ASSERT_TRUE(enumHook.Installed());
+    g_enumHook = &enumHook;
+    StoreStatistics(7, 3, 4000);
+    Start();
+    const FormatCase cases[] = {
+        {"%-4d\tHits", "7   \tHits", "3   \tHits", "571 \tHits"},
+        {"%5u chickens", "    7 chickens", "    3 chickens", "  571 chickens"},
+        {"%+i", "+7", "+3", "+571"},
+        {"%03d", "007", "003", "571"},
+        {"%d", "7", "3", "571"},
+        {"%s", "7", "3", "571"},
+        {"%d %d", "7", "3", "571"},
+        {"%d%s", "7", "3", "571"},
+        {"%n", "7", "3", "571"},
+        {"%d%n", "7", "3", "571"},
+        {"%%%d", "7", "3", "571"},
+        {"100%", "7", "3", "571"},
+        {"%d%", "7", "3", "571"},
+        {"%ld", "7", "3", "571"},
+        {"%lld", "7", "3", "571"},
+        {"%I64d", "7", "3", "571"},
+        {"%*d", "7", "3", "571"},
+        {"%f", "7", "3", "571"},
+        {"%p", "7", "3", "571"},
+        {"%c", "7", "3", "571"},
+        {"no conversion", "7", "3", "571"},
+        {"", "7", "3", "571"},
+        // Wider than the line's buffer: cut, never overrun.
+        {"%-200d", "7" + std::string(98, ' '), "3" + std::string(98, ' '), "571" + std::string(96, ' ')},
+    };
+    for (const FormatCase& c : cases) {
+        SCOPED_TRACE(c.format);
+        g_planted = c.format;
+        Shown s;
+        Open([&](HWND d) {
+            s = Read(d);
+            Click(d, IDCANCEL);
+        });
+        EXPECT_EQ(s.hits, c.hits);
+        EXPECT_EQ(s.missed, c.missed);
+        EXPECT_EQ(s.mean, c.mean);
+    }
+    g_enumHook = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The sound setting
+
+struct SoundCase {
+    const char* what;
+    bool stored;
+    DWORD value;
+    bool shownChecked;
+    int clicks;  // on the check box before OK
+    DWORD storedAfterOk;
+};
+
+TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
+{
+    const SoundCase cases[] = {
+        {"first run", false, 0, true, 0, 1},
+        {"off", true, 0, false, 0, 0},
+        {"on", true, 1, true, 0, 1},
+        {"hand-edited 2", true, 2, true, 0, 1},
+        {"hand-edited all ones", true, 0xFFFFFFFF, true, 0, 1},
+        {"hand-edited 0x100", true, 0x100, true, 0, 1},
+        {"on, cleared", true, 1, true, 1, 0},
+        {"off, set", true, 0, false, 1, 1},
+        {"hand-edited 2, cleared", true, 2, true, 1, 0},
+        {"on, clicked twice", true, 1, true, 2, 1},
+    };
+    Start();
+    for (const SoundCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        if (c.stored) test::WriteValue("UseSound", c.value);
+        LoadSettings();
+        bool shown = !c.shownChecked;
+        bool afterClicks = false;
+        EXPECT_EQ(Open([&](HWND d) {
+                      shown = Checked(d);
+                      for (int i = 0; i < c.clicks; ++i) Click(d, IDC_USE_SOUND);
+                      afterClicks = Checked(d);
+                      Click(d, IDOK);
+                  }),
+                  1);
+        EXPECT_EQ(shown, c.shownChecked);
+        EXPECT_EQ(afterClicks, c.storedAfterOk == 1) << "the box does not toggle as a user sees it";
+        EXPECT_EQ(g_settings.UseSound, c.storedAfterOk);
+        EXPECT_EQ(Stored("UseSound"), c.storedAfterOk);
+    }
+}
+
+int g_sounds;
+BOOL WINAPI CountSound(LPCSTR, UINT)
+{
+    ++g_sounds;
+    return TRUE;
+}
+
+TEST_F(Options, ClearingTheSoundSilencesTheVeryNextSound)
+{
+    test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
+    ASSERT_TRUE(sound.Installed());
+    Start();
+    struct Step {
+        bool check;
+        int expectedSounds;
+    };
+    const Step steps[] = {{false, 0}, {true, 1}, {false, 0}};
+    g_sounds = 0;
+    PlaySoundResource(IDW_SHOT, 1);
+    ASSERT_EQ(g_sounds, 1) << "no sound on a first run";
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.check);
+        Open([&](HWND d) {
+            SetChecked(d, s.check);
+            Click(d, IDOK);
+        });
+        g_sounds = 0;
+        PlaySoundResource(IDW_HIT, 1);
+        EXPECT_EQ(g_sounds, s.expectedSounds);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The speed field
+
+struct SpeedCase {
+    const char* typed;
+    uint32_t speed;
+    const char* shownNext;
+};
+
+TEST_F(Options, SpeedFieldTakesTheLeadingNumber)
+{
+    const SpeedCase cases[] = {
+        {"  42abc", 42, "42"},
+        {"", 1, "1"},
+        {"abc", 1, "1"},
+        {"0", 1, "1"},
+        {"00", 1, "1"},
+        {"1234567890", 123456789, "123456789"},
+        {"-5", 0xFFFFFFFBu, "-5"},
+        {"+7", 7, "7"},
+        {"-0", 1, "1"},
+        {"-", 1, "1"},
+        {"+-3", 1, "1"},
+        {"\t 15", 15, "15"},
+        {"15 30", 15, "15"},
+        {"999999999", 999999999, "999999999"},
+        {"-99999999", static_cast<uint32_t>(-99999999), "-99999999"},
+        {"1e3", 1, "1"},
+        {"0x10", 1, "1"},
+        {"30", 30, "30"},
+    };
+    Start();
+    for (const SpeedCase& c : cases) {
+        SCOPED_TRACE(c.typed);
+        g_settings.Speed = 60;
+        EXPECT_EQ(Open([&](HWND d) {
+                      Type(d, c.typed);
+                      Click(d, IDOK);
+                  }),
+                  1);
+        EXPECT_EQ(g_settings.Speed, c.speed);
+        EXPECT_EQ(Stored("Speed"), c.speed);
+        // The next opening shows what was taken.
+        std::string shown;
+        Open([&](HWND d) {
+            shown = ItemText(d, IDC_SPEED_EDIT);
+            Click(d, IDCANCEL);
+        });
+        EXPECT_EQ(shown, c.shownNext);
+    }
+}
+
+TEST_F(Options, StoredSpeedIsShownAsSigned)
+{
+    const struct {
+        DWORD stored;
+        const char* shown;
+    } cases[] = {{1, "1"}, {60, "60"}, {0, "1"}, {0x7FFFFFFF, "2147483647"}, {0x80000000, "-2147483648"},
+                 {0xFFFFFFFB, "-5"}};
+    Start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        test::WriteValue("Speed", c.stored);
+        LoadSettings();
+        std::string shown;
+        Open([&](HWND d) {
+            shown = ItemText(d, IDC_SPEED_EDIT);
+            Click(d, IDCANCEL);
+        });
+        EXPECT_EQ(shown, c.shown);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// OK, Cancel and Esc
+
+TEST_F(Options, OkWithoutAChangeStillCreatesTheKeyAndWritesBoth)
+{
+    Start();
+    ASSERT_FALSE(KeyExists());
+    EXPECT_EQ(Open([](HWND d) { Click(d, IDOK); }), 1);
+    ASSERT_TRUE(KeyExists());
+    DWORD type = 0, value = 0;
+    ASSERT_TRUE(test::ReadValue("UseSound", &value, &type));
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    ASSERT_TRUE(test::ReadValue("Speed", &value, &type));
+    EXPECT_EQ(value, 60u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    // The settings only: the counters are written at shut-down.
+    EXPECT_FALSE(test::ReadValue("CountHits", &value));
+}
+
+TEST_F(Options, EnterIsOk)
+{
+    Start();
+    EXPECT_EQ(Open([](HWND d) {
+                  Type(d, "25");
+                  PostMessageA(GetDlgItem(d, IDC_SPEED_EDIT), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+              }),
+              1);
+    EXPECT_EQ(g_settings.Speed, 25u);
+    EXPECT_EQ(Stored("Speed"), 25u);
+}
+
+struct LeaveCase {
+    const char* what;
+    bool keyBefore;
+    std::function<void(HWND)> leave;
+};
+
+TEST_F(Options, CancelAndEscChangeNothing)
+{
+    const LeaveCase cases[] = {
+        {"Cancel, first run", false, [](HWND d) { Click(d, IDCANCEL); }},
+        {"Esc, first run", false, PressEscape},
+        {"Cancel, stored", true, [](HWND d) { Click(d, IDCANCEL); }},
+        {"Esc, stored", true, PressEscape},
+        {"Cancel command", true, [](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); }},
+    };
+    Start();
+    for (const LeaveCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        if (c.keyBefore) {
+            test::WriteValue("UseSound", 1);
+            test::WriteValue("Speed", 45);
+        }
+        LoadSettings();
+        EXPECT_EQ(Open([&](HWND d) {
+                      Type(d, "5");
+                      SetChecked(d, false);
+                      c.leave(d);
+                  }),
+                  0);
+        EXPECT_EQ(g_settings.UseSound, 1u);
+        EXPECT_EQ(g_settings.Speed, c.keyBefore ? 45u : 60u);
+        EXPECT_EQ(KeyExists(), c.keyBefore);
+        if (c.keyBefore) {
+            EXPECT_EQ(Stored("UseSound"), 1u);
+            EXPECT_EQ(Stored("Speed"), 45u);
+        }
+    }
+}
+
+int g_endDialogs;
+test::ImportHook* g_endHook;
+BOOL WINAPI CountEndDialog(HWND dialog, INT_PTR result)
+{
+    ++g_endDialogs;
+    return g_endHook->Original<decltype(EndDialog)>()(dialog, result);
+}
+
+// Only the whole first parameter 1 or 2 ends the dialog: notifications of
+// other controls, and OK or Cancel with a notification code, do nothing.
+TEST_F(Options, OtherCommandsLeaveTheDialogOpen)
+{
+    test::ImportHook end("USER32.dll", "EndDialog", &CountEndDialog);
+    ASSERT_TRUE(end.Installed());
+    g_endHook = &end;
+    Start();
+    const WPARAM commands[] = {0,
+                               3,
+                               IDC_USE_SOUND,
+                               MAKEWPARAM(IDC_SPEED_EDIT, EN_CHANGE),
+                               MAKEWPARAM(IDOK, 1),
+                               MAKEWPARAM(IDOK, BN_DOUBLECLICKED),
+                               MAKEWPARAM(IDCANCEL, 1),
+                               MAKEWPARAM(IDCANCEL, BN_SETFOCUS),
+                               0x10001};
+    for (WPARAM command : commands) {
+        SCOPED_TRACE(command);
+        bool open = false;
+        INT_PTR handled = -1;
+        g_endDialogs = 0;
+        EXPECT_EQ(Open([&](HWND d) {
+                      Type(d, "9");
+                      handled = g_productProc(d, WM_COMMAND, command, 0);
+                      SendMessageA(d, WM_COMMAND, command, 0);
+                      open = g_endDialogs == 0;
+                      Click(d, IDCANCEL);
+                  }),
+                  0);
+        EXPECT_TRUE(open) << "the dialog ended";
+        EXPECT_EQ(handled, 1);
+        EXPECT_EQ(g_settings.Speed, 60u) << "the settings were taken over";
+        EXPECT_FALSE(KeyExists());
+    }
+}
+
+TEST_F(Options, MessagesItDoesNotHandleGoToTheDialogManager)
+{
+    Start();
+    struct {
+        UINT message;
+        INT_PTR handled;
+    } cases[] = {{WM_INITDIALOG, 1}, {WM_COMMAND, 1}, {WM_MOUSEMOVE, 0}, {WM_PAINT, 0}, {WM_CLOSE, 0},
+                 {WM_KEYDOWN, 0},    {WM_TIMER, 0}};
+    std::vector<INT_PTR> results;
+    Open([&](HWND d) {
+        for (const auto& c : cases) results.push_back(g_productProc(d, c.message, 5, 0));
+        Click(d, IDCANCEL);
+    });
+    ASSERT_EQ(results.size(), sizeof cases / sizeof cases[0]);
+    for (size_t i = 0; i < results.size(); ++i) EXPECT_EQ(results[i], cases[i].handled) << cases[i].message;
+}
+
+INT_PTR WINAPI FailingDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
+{
+    return -1;
+}
+
+TEST_F(Options, ADialogThatCannotBeCreatedChangesNothing)
+{
+    Start();
+    test::ImportHook failing("USER32.dll", "DialogBoxParamA", &FailingDialogBox);
+    ASSERT_TRUE(failing.Installed());
+    EXPECT_EQ(ShowOptionsDialog(), 0);
+    EXPECT_EQ(g_settings.Speed, 60u);
+    EXPECT_FALSE(KeyExists());
+}
+
+// The dialog is opened from the program's own module with template 252,
+// without owner, so none of the program's windows is disabled meanwhile.
+TEST_F(Options, OpensTemplate252WithoutOwner)
+{
+    Start();
+    bool backgroundEnabled = false;
+    Open([&](HWND d) {
+        backgroundEnabled = IsWindowEnabled(g_app.background) != FALSE;
+        EXPECT_EQ(GetWindow(d, GW_OWNER), nullptr);
+        EXPECT_EQ(GetWindowLongA(d, GWL_STYLE) & WS_CAPTION, 0) << "the dialog has a caption bar";
+        Click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(backgroundEnabled);
+    EXPECT_EQ(g_dialogModule, GetModuleHandleA(nullptr));
+    EXPECT_EQ(g_dialogTemplate, MAKEINTRESOURCEA(252));
+    EXPECT_EQ(g_dialogOwner, nullptr);
+}
+
+}  // namespace
