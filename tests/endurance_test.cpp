@@ -2,7 +2,7 @@
 // shots, hits, holes in another process's windows, repairs, resets and the
 // options dialog. The counters must come out exact and the process's GDI
 // objects, USER objects and memory must not grow. The number of flights is
-// WINGZAP_FLIGHTS (200 in ./test; scripts/endurance runs 10,000).
+// WINGZAP_FLIGHTS (100 in ./test; scripts/endurance runs 10,000).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -127,8 +127,8 @@ Usage Measure() { return {test::GdiObjects(), test::UserObjects(), test::Committ
 int Flights()
 {
     const char* v = std::getenv("WINGZAP_FLIGHTS");
-    int n = v ? std::atoi(v) : 200;
-    return n > 0 ? n : 200;
+    int n = v ? std::atoi(v) : 100;
+    return n > 0 ? n : 100;
 }
 
 class Endurance : public testing::Test {

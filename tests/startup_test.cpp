@@ -548,7 +548,9 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
     // Wine takes the removal but reads the file's own resources back in when
     // it writes them, so the bitmap survives: then the copy gets all the
     // others written anew instead.
-    if (HasBitmap(copy.Path(), kLastMask)) ASSERT_TRUE(RebuildWithout(copy.Path(), kLastMask));
+    if (HasBitmap(copy.Path(), kLastMask)) {
+        ASSERT_TRUE(RebuildWithout(copy.Path(), kLastMask));
+    }
     ASSERT_FALSE(HasBitmap(copy.Path(), kLastMask));
     EXPECT_EQ(resourceCount - 1, AllResources(copy.Path()).size());
     ASSERT_TRUE(HasBitmap(copy.Path(), IDB_FALL_MASK0 + 17)) << "only the one bitmap is gone";

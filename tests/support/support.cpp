@@ -79,11 +79,15 @@ static_assert(sizeof(WineGdiEntry) == 24, "layout of Wine's GDI handle table");
 
 static const WineGdiEntry* WineGdiTable()
 {
+    // The process environment block holds the table's address (its
+    // GdiSharedHandleTable field); the TEB leads there.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"  // mingw's NtCurrentTeb trips it
+    const uint8_t* peb = reinterpret_cast<const uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#pragma GCC diagnostic pop
 #ifdef _WIN64
-    const uint8_t* peb = reinterpret_cast<const uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    return *reinterpret_cast<const WineGdiEntry* const*>(peb + 0xF8);  // GdiSharedHandleTable
+    return *reinterpret_cast<const WineGdiEntry* const*>(peb + 0xF8);
 #else
-    const uint8_t* peb = reinterpret_cast<const uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
     return *reinterpret_cast<const WineGdiEntry* const*>(peb + 0x94);
 #endif
 }
