@@ -54,8 +54,8 @@ struct Victims {
     ~Victims()
     {
         if (!pi.hProcess) return;
-        PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
-        if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+        TerminateProcess(pi.hProcess, 0);  // it keeps nothing worth a clean exit
+        WaitForSingleObject(pi.hProcess, 5000);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
