@@ -391,10 +391,52 @@ void BenchTimerPeriod()
     if (!periods.empty()) std::printf("|   mean period %.2f ms over %zu ticks |\n", sum / periods.size(), periods.size());
 }
 
+// Start-up step by step in a fresh process, in milliseconds since the
+// process was created.
+double SinceCreation()
+{
+    FILETIME created, exited, kernel, user, now;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+    return (ticks(now) - ticks(created)) / 10000.0;
+}
+
+int StagesMain()
+{
+    std::printf("  %-34s %7.1f ms\n", "entry", SinceCreation());
+    HINSTANCE self = GetModuleHandleA(nullptr);
+    g_app.instance = self;
+    InitLanguage(self);
+    LoadSettings();
+    LoadStatistics();
+    std::printf("  %-34s %7.1f ms\n", "language, settings, statistics", SinceCreation());
+    RegisterWindowClasses(self);
+    std::printf("  %-34s %7.1f ms\n", "window classes", SinceCreation());
+    LoadFrameBanks();
+    std::printf("  %-34s %7.1f ms\n", "frame banks", SinceCreation());
+    FreezeScreen();
+    std::printf("  %-34s %7.1f ms\n", "first freeze", SinceCreation());
+    CreateAppWindows();
+    std::printf("  %-34s %7.1f ms\n", "windows", SinceCreation());
+    AddTrayIcon(g_app.background, kTrayIconId, LoadIconA(self, MAKEINTRESOURCEA(108)), "Wingzap", TaskIconMessage());
+    UpdateTrayTooltip();
+    std::printf("  %-34s %7.1f ms\n", "tray icon and tooltip", SinceCreation());
+    ShowWindow(g_app.background, SW_SHOWNORMAL);
+    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+    std::printf("  %-34s %7.1f ms\n", "windows shown", SinceCreation());
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    std::printf("  %-34s %7.1f ms\n", "first look at the queue", SinceCreation());
+    DeleteTrayIcon(g_app.background, kTrayIconId);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--stages") == 0) return StagesMain();
     if (argc == 5 && std::strcmp(argv[1], "--victims") == 0)
         return VictimMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     const char* program = argc > 1 ? argv[1] : "Wingzap.exe";
