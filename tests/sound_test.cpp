@@ -102,16 +102,7 @@ HRSRC WINAPI CountFindResource(HMODULE module, LPCSTR name, LPCSTR type)
     return g_realFindResource(module, name, type);
 }
 
-template <typename F>
-bool WaitFor(F condition, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount() - start > ms) return false;
-        Sleep(20);
-    }
-}
+using test::WaitFor;
 
 double Seconds(LARGE_INTEGER from)
 {

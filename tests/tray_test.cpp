@@ -648,17 +648,7 @@ void SaveBitmap(const Capture& c, const std::string& name)
     std::fclose(f);
 }
 
-// Polls `condition` until it holds or `ms` have passed.
-template <typename F>
-bool WaitFor(F condition, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount() - start > ms) return false;
-        Sleep(50);
-    }
-}
+using test::WaitFor;
 
 // How many of the shell's tooltips read `tip`. The shell keeps the tooltip
 // of an icon after the icon is gone, so only a new one proves an add.

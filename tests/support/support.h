@@ -112,3 +112,21 @@ private:
 void ResetAllModules();
 
 }  // namespace test
+
+namespace test {
+
+// Polls `condition` every 10 ms until it holds or `ms` have passed; with
+// `pump`, this thread's messages are handled meanwhile. No fixed sleeps.
+template <typename F>
+bool WaitFor(F condition, DWORD ms, bool pump = false)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pump) PumpMessages();
+        if (condition()) return true;
+        if (GetTickCount() - start > ms) return false;
+        Sleep(10);
+    }
+}
+
+}  // namespace test
