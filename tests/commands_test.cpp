@@ -223,6 +223,17 @@ bool TakeQuit(WPARAM* code)
     return true;
 }
 
+// A quit message was posted, with exit code 0, exactly when `expected`.
+void ExpectQuit(bool expected)
+{
+    WPARAM code = 99;
+    bool quit = TakeQuit(&code);
+    EXPECT_EQ(quit, expected);
+    if (quit) {
+        EXPECT_EQ(code, 0u);
+    }
+}
+
 // Handles what is queued; a quit message is only noted.
 bool PumpNotingQuit(WPARAM* code)
 {
@@ -613,12 +624,7 @@ TEST_F(Commands, EachCommandDoesItsOwnThingAndNothingElse)
         const bool enabledBefore = g_ui.EnabledFlag;
 
         EXPECT_EQ(Send(WM_COMMAND, c.command), 0);
-        WPARAM code = 99;
-        bool quit = TakeQuit(&code);
-        EXPECT_EQ(quit, c.quits);
-        if (quit) {
-            EXPECT_EQ(code, 0u);
-        }
+        ExpectQuit(c.quits);
         EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
         EXPECT_EQ(g_statistics.CountHits, c.resetsStatistics ? 0u : 5u);
         EXPECT_EQ(g_statistics.TimeSum, c.resetsStatistics ? 0u : 800u);
@@ -871,12 +877,7 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         g_seen.events.clear();
 
         EXPECT_EQ(Send(WM_CHAR, c.key), 0);
-        WPARAM code = 99;
-        bool quit = TakeQuit(&code);
-        EXPECT_EQ(quit, c.quits);
-        if (quit) {
-            EXPECT_EQ(code, 0u);
-        }
+        ExpectQuit(c.quits);
         EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
         const bool ends = c.quits || c.opensDialog;
         EXPECT_EQ(g_flight.flying != 0, c.flying && !ends);

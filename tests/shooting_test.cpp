@@ -923,42 +923,6 @@ void Click(int x, int y, int presses)
     SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
-// The program as a process; killed at the end if a check left it running.
-class RunningProgram {
-public:
-    RunningProgram()
-    {
-        std::string command = "\"" + test::RuntimeExePath() + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                  &process_) != 0;
-    }
-    ~RunningProgram()
-    {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
-        WaitForSingleObject(process_.hProcess, 5000);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-    bool Started() const { return started_; }
-    // The exit code, or STILL_ACTIVE when it did not end in time.
-    DWORD Wait(DWORD milliseconds) const
-    {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_ = {};
-};
-
 RECT WindowRect(HWND window)
 {
     RECT r = {};
@@ -990,7 +954,7 @@ TEST(Runtime, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     ASSERT_TRUE(WaitFor([&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000))
         << "the victim window does not show";
 
-    RunningProgram program;
+    test::Process program(test::RuntimeExePath());
     ASSERT_TRUE(program.Started());
     HWND background = nullptr;
     ASSERT_TRUE(WaitFor(

@@ -30,44 +30,7 @@ double NowMs()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// A started program; ended by force when a failed check left it running.
-class Process {
-public:
-    explicit Process(const std::string& exe)
-    {
-        std::string command = "\"" + exe + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &info_) != FALSE;
-    }
-    ~Process()
-    {
-        if (!started_) return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 10000);
-        }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Started() const { return started_; }
-    DWORD Id() const { return info_.dwProcessId; }
-    bool Running() const { return started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-    // True with the exit code once the process has ended within `ms`.
-    bool Ended(DWORD ms, DWORD* code) const
-    {
-        if (!started_ || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return false;
-        return GetExitCodeProcess(info_.hProcess, code) != FALSE;
-    }
-
-private:
-    PROCESS_INFORMATION info_ = {};
-    bool started_ = false;
-};
+using test::Process;
 
 // The background windows of one process (0: of any).
 std::vector<HWND> BackgroundWindows(DWORD process)

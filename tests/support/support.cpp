@@ -281,3 +281,44 @@ Program::~Program()
 }
 
 }  // namespace test
+
+namespace test {
+
+Process::Process(const std::string& exe)
+{
+    std::string command = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &info_) != FALSE;
+}
+
+Process::~Process()
+{
+    if (!started_) return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 10000);
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+bool Process::Running() const
+{
+    return started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::Ended(DWORD ms, DWORD* code) const
+{
+    if (!started_ || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(info_.hProcess, code) != FALSE;
+}
+
+DWORD Process::Wait(DWORD ms) const
+{
+    DWORD code = STILL_ACTIVE;
+    return Ended(ms, &code) ? code : STILL_ACTIVE;
+}
+
+}  // namespace test

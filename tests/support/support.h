@@ -130,3 +130,28 @@ bool WaitFor(F condition, DWORD ms, bool pump = false)
 }
 
 }  // namespace test
+
+namespace test {
+
+// A started program; ended by force when a failed check left it running.
+class Process {
+public:
+    explicit Process(const std::string& exe);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    bool Running() const;
+    // True with the exit code once the process has ended within `ms`.
+    bool Ended(DWORD ms, DWORD* code) const;
+    // The exit code, or STILL_ACTIVE when it did not end within `ms`.
+    DWORD Wait(DWORD ms) const;
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    bool started_ = false;
+};
+
+}  // namespace test
