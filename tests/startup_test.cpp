@@ -282,6 +282,7 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     std::vector<Sample> samples;
     int screenshots = 0;
     int shotsChecked = 0;
+    int captureRetries = 0;
     const int shotAt[] = {150, 480, 800};
     int secondFlightPlaces = 0;
     for (double end = NowMs() + 45000; NowMs() < end && program.Running(); Sleep(5)) {
@@ -297,9 +298,6 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
             Screenshot shot = CaptureScreen();
             Sample after;
             if (!TakeSample(background, sprite, &after) || !InFlight(after, 181)) continue;
-            ++screenshots;
-            ASSERT_TRUE(SaveBmp(shot, ScreenshotPath(screenshots)));
-            EXPECT_GT(NonBlackShare(shot), 0.5) << "the frozen desktop shows, not black";
             int frame = -1, bestLeft = s.sprite.left;
             double match = 0;
             for (int left = s.sprite.left; left <= after.sprite.left && left + 90 <= shot.width; left += 5) {
@@ -311,6 +309,12 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
                     bestLeft = left;
                 }
             }
+            // A capture can race the tick's move and paint of the sprite
+            // window under load: such a picture is taken again, twice at most.
+            if (match < 0.95 && ++captureRetries <= 2) continue;
+            ++screenshots;
+            ASSERT_TRUE(SaveBmp(shot, ScreenshotPath(screenshots)));
+            EXPECT_GT(NonBlackShare(shot), 0.5) << "the frozen desktop shows, not black";
             EXPECT_GE(match, 0.95) << "the chicken between " << s.sprite.left << " and " << after.sprite.left
                                    << " in row " << s.sprite.top << "; best at " << bestLeft << ", frame "
                                    << frame;
