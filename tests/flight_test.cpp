@@ -849,6 +849,85 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
 }
 
 // ---------------------------------------------------------------------------
+// Nothing allocated per tick or per paint: heap blocks through the C runtime
+// and GDI objects through their creating calls, counted at the program's
+// imports while a flight runs.
+
+int g_allocations = 0;
+decltype(&malloc) g_realMalloc = nullptr;
+decltype(&calloc) g_realCalloc = nullptr;
+decltype(&realloc) g_realRealloc = nullptr;
+decltype(&CreateCompatibleBitmap) g_realCompatibleBitmap = nullptr;
+decltype(&CreateCompatibleDC) g_realCompatibleDC = nullptr;
+decltype(&CreateRectRgn) g_realRectRgn = nullptr;
+
+void* __cdecl CountMalloc(size_t size) { return ++g_allocations, g_realMalloc(size); }
+void* __cdecl CountCalloc(size_t count, size_t size) { return ++g_allocations, g_realCalloc(count, size); }
+void* __cdecl CountRealloc(void* block, size_t size) { return ++g_allocations, g_realRealloc(block, size); }
+HBITMAP WINAPI CountCompatibleBitmap(HDC dc, int w, int h) { return ++g_allocations, g_realCompatibleBitmap(dc, w, h); }
+HDC WINAPI CountCompatibleDC(HDC dc) { return ++g_allocations, g_realCompatibleDC(dc); }
+HRGN WINAPI CountRectRgn(int l, int t, int r, int b) { return ++g_allocations, g_realRectRgn(l, t, r, b); }
+
+class AllocationCounter {
+public:
+    AllocationCounter()
+        : malloc_("msvcrt.dll", "malloc", &CountMalloc), calloc_("msvcrt.dll", "calloc", &CountCalloc),
+          realloc_("msvcrt.dll", "realloc", &CountRealloc),
+          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CountCompatibleBitmap),
+          dc_("GDI32.dll", "CreateCompatibleDC", &CountCompatibleDC), region_("GDI32.dll", "CreateRectRgn", &CountRectRgn)
+    {
+        g_realMalloc = malloc_.Original<void*(size_t)>();
+        g_realCalloc = calloc_.Original<void*(size_t, size_t)>();
+        g_realRealloc = realloc_.Original<void*(void*, size_t)>();
+        g_realCompatibleBitmap = bitmap_.Original<HBITMAP WINAPI(HDC, int, int)>();
+        g_realCompatibleDC = dc_.Original<HDC WINAPI(HDC)>();
+        g_realRectRgn = region_.Original<HRGN WINAPI(int, int, int, int)>();
+        g_allocations = 0;
+    }
+    bool Installed() const
+    {
+        return malloc_.Installed() && calloc_.Installed() && realloc_.Installed() && bitmap_.Installed() &&
+               dc_.Installed() && region_.Installed();
+    }
+
+private:
+    test::ImportHook malloc_, calloc_, realloc_, bitmap_, dc_, region_;
+};
+
+TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
+{
+    test::CleanRegistry registry;
+    test::Program program;
+    ASSERT_TRUE(program.Loaded());
+    g_settings.UseSound = 0;
+    g_settings.Speed = 1;
+    FreezeScreen();  // as start-up does: the first flight starts from the screen's edge
+    ReleaseScreen();
+    for (bool hit : {false, true}) {
+        FireLaunchTimer();  // the launch's freeze makes the flight's objects
+        ASSERT_TRUE(g_flight.flying);
+        int ticks = 0, allocations = 0;
+        {
+            AllocationCounter counter;
+            ASSERT_TRUE(counter.Installed());
+            for (; g_flight.flying && ticks < 400; ++ticks) {
+                if (hit && ticks == 3) {
+                    g_flight.hit = 1;
+                    g_flight.fallCounter = kFallTicks;
+                }
+                FireAnimationTimer();
+                RedrawWindow(g_app.background, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            }
+            allocations = g_allocations;
+        }
+        EXPECT_FALSE(g_flight.flying);
+        EXPECT_GT(ticks, hit ? 20 : 100);
+        EXPECT_EQ(0, allocations) << (hit ? "falling" : "flying") << " flight of " << ticks << " ticks";
+        KillTimer(g_app.background, kLaunchTimer);
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Start-up without a frame, and the frame's own window handling.
 
 unsigned g_missingBitmap = 0;
