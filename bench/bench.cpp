@@ -1,5 +1,10 @@
 // Timings of the program's hot paths, driving the real code under Wine.
-// Prints a table: median, 95th percentile and maximum per measurement.
+//
+//   bench.exe [PROGRAM]   the table: median, 95th percentile and maximum per
+//                         measurement; PROGRAM is the Wingzap.exe to start
+//   bench.exe --stages    start-up step by step, in this fresh process
+//   bench.exe --ticks N   N ticks' platform calls, to watch with a profiler
+//                         (perf) or a system-call tracer (strace -c)
 #include <windows.h>
 #include <psapi.h>
 
@@ -144,7 +149,7 @@ void BenchFreeze()
     Report("ReleaseScreen", release);
 
     // Where a freeze spends its time: the same platform calls one by one.
-    std::vector<double> dc, bitmap, copy, cover;
+    std::vector<double> dc, bitmap, copy, again, cover;
     for (int i = 0; i < 30; ++i) {
         double t0 = g_clock.Now();
         HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
@@ -156,6 +161,10 @@ void BenchFreeze()
         double t2 = g_clock.Now();
         BitBlt(memory, 0, 0, w, h, display, 0, 0, SRCCOPY);
         double t3 = g_clock.Now();
+        // The same copy into memory already touched: what is left when the
+        // first touch of a fresh bitmap's pages is taken away.
+        BitBlt(memory, 0, 0, w, h, display, 0, 0, SRCCOPY);
+        double t3b = g_clock.Now();
         MoveWindow(g_app.background, 0, 0, w, h, TRUE);
         double t4 = g_clock.Now();
         MoveWindow(g_app.background, -100, -100, 1, 1, TRUE);
@@ -166,11 +175,13 @@ void BenchFreeze()
         dc.push_back(t1 - t0);
         bitmap.push_back(t2 - t1);
         copy.push_back(t3 - t2);
-        cover.push_back(t4 - t3);
+        again.push_back(t3b - t3);
+        cover.push_back(t4 - t3b);
     }
     Report("  freeze part: display and memory DCs", dc);
     Report("  freeze part: screen-sized bitmap", bitmap);
     Report("  freeze part: copy of the whole screen", copy);
+    Report("  freeze part: the same copy once more", again);
     Report("  freeze part: background over the screen", cover);
 }
 
@@ -255,6 +266,38 @@ void BenchHoles()
     }
 }
 
+// Starts a GUI program and times it from process creation to its first wait
+// in the message loop; its working set is read once it has settled.
+PROCESS_INFORMATION StartMeasured(const char* path, std::vector<double>& starts, std::vector<double>& workingSets)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    char command[MAX_PATH + 4];
+    std::snprintf(command, sizeof command, "\"%s\"", path);
+    double t0 = g_clock.Now();
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("cannot start %s\n", path);
+        return pi;
+    }
+    WaitForInputIdle(pi.hProcess, 10000);
+    starts.push_back(g_clock.Now() - t0);
+    Sleep(500);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
+    workingSets.push_back(memory.WorkingSetSize / (1024.0 * 1024.0));
+    return pi;
+}
+
+void EndMeasured(PROCESS_INFORMATION& pi)
+{
+    if (!pi.hProcess) return;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
+
 // From process start to the program waiting in its message loop.
 void BenchStartup(const char* program)
 {
@@ -268,29 +311,11 @@ void BenchStartup(const char* program)
     }
     std::vector<double> starts, workingSets;
     for (int i = 0; i < 10; ++i) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        char command[MAX_PATH + 4];
-        std::snprintf(command, sizeof command, "\"%s\"", program);
-        double t0 = g_clock.Now();
-        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            std::printf("cannot start %s\n", program);
-            return;
-        }
-        WaitForInputIdle(pi.hProcess, 10000);
-        starts.push_back(g_clock.Now() - t0);
-        PROCESS_MEMORY_COUNTERS memory = {};
-        memory.cb = sizeof memory;
-        GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
-        workingSets.push_back(memory.WorkingSetSize / (1024.0 * 1024.0));
-        HWND background = nullptr;
-        for (int wait = 0; wait < 200 && !background; ++wait, Sleep(10))
-            background = FindWindowA("SkyroostBackground", "Background");
+        PROCESS_INFORMATION pi = StartMeasured(program, starts, workingSets);
+        if (!pi.hProcess) return;
+        HWND background = FindWindowA("SkyroostBackground", "Background");
         PostMessageA(background, WM_COMMAND, 32775, 0);
-        WaitForSingleObject(pi.hProcess, 10000);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
+        EndMeasured(pi);
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey);
     Report("start-up to the message loop, sound off", starts);
@@ -317,24 +342,21 @@ void BenchStartupParts()
     Report("  start-up part: tray icon and its tooltip", tray);
 }
 
-// The same for a Win32 program, with the same imports, that only shows one
-// window and waits in its message loop: what Wine itself costs.
+// The same for a program with Wingzap's imports that only shows one window
+// and waits in its message loop: what Wine itself costs.
 void BenchEmptyStartup()
 {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    char* slash = std::strrchr(path, '\\');
+    if (n == 0 || n >= sizeof path || !slash) return;
+    std::snprintf(slash + 1, static_cast<size_t>(path + sizeof path - (slash + 1)), "onewindow.exe");
     std::vector<double> starts, workingSets;
     for (int i = 0; i < 10; ++i) {
-        double t0 = g_clock.Now();
-        PROCESS_INFORMATION pi = StartVictims(1, 300, 300);
+        PROCESS_INFORMATION pi = StartMeasured(path, starts, workingSets);
         if (!pi.hProcess) return;
-        starts.push_back(g_clock.Now() - t0);
-        PROCESS_MEMORY_COUNTERS memory = {};
-        memory.cb = sizeof memory;
-        GetProcessMemoryInfo(pi.hProcess, &memory, sizeof memory);
-        workingSets.push_back(memory.WorkingSetSize / (1024.0 * 1024.0));
-        TerminateProcess(pi.hProcess, 0);
-        WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
+        PostMessageA(FindWindowA("WingzapBenchOneWindow", nullptr), WM_CLOSE, 0, 0);
+        EndMeasured(pi);
     }
     Report("start-up of a one-window Win32 program", starts);
     Report("working set of a one-window Win32 program", workingSets, "MB");
@@ -391,6 +413,29 @@ void BenchTimerPeriod()
     if (!periods.empty()) std::printf("|   mean period %.2f ms over %zu ticks |\n", sum / periods.size(), periods.size());
 }
 
+// Only the tick's platform calls, many times over: a run to watch with a
+// profiler or a system-call tracer.
+int TicksMain(int count)
+{
+    StartModules();
+    FreezeScreen();
+    SelectFrame(g_screen.RightBank, 1);
+    g_flight.step = 5;
+    std::vector<double> ticks;
+    for (int i = 0; i < count; ++i) {
+        int x = 100 + i % 400;
+        double t0 = g_clock.Now();
+        RefreshSnapshotStrip(x + 90, 300, 5, 60);
+        MoveWindow(g_app.sprite, x, 300, 90, 60, FALSE);
+        InvalidateRect(g_app.sprite, nullptr, FALSE);
+        UpdateWindow(g_app.sprite);
+        ticks.push_back(g_clock.Now() - t0);
+    }
+    ReleaseScreen();
+    Report("tick's platform calls", ticks);
+    return 0;
+}
+
 // Start-up step by step in a fresh process, in milliseconds since the
 // process was created.
 double SinceCreation()
@@ -437,6 +482,7 @@ int StagesMain()
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--stages") == 0) return StagesMain();
+    if (argc == 3 && std::strcmp(argv[1], "--ticks") == 0) return TicksMain(std::atoi(argv[2]));
     if (argc == 5 && std::strcmp(argv[1], "--victims") == 0)
         return VictimMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     const char* program = argc > 1 ? argv[1] : "Wingzap.exe";
