@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <winternl.h>
+#include <psapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -134,6 +135,13 @@ SIZE_T CommittedPrivateBytes()
         if (info.RegionSize == 0) break;
     }
     return total;
+}
+
+SIZE_T WorkingSetBytes()
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    return GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory) ? memory.WorkingSetSize : 0;
 }
 
 }  // namespace test

@@ -40,6 +40,9 @@ DWORD GdiObjects();
 DWORD UserObjects();
 // Committed private memory of the process, in bytes.
 SIZE_T CommittedPrivateBytes();
+// The process's working set in bytes (under Wine: everything resident,
+// the Unix side's heap and libraries included).
+SIZE_T WorkingSetBytes();
 
 }  // namespace test
 
