@@ -14,13 +14,17 @@ static LRESULT CALLBACK OneWindowProc(HWND window, UINT message, WPARAM wParam, 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Bound, never called: the loader maps the same DLLs as for Wingzap. The
+// volatile read keeps the compiler from dropping them as unused.
+static const void* volatile g_imports[] = {reinterpret_cast<const void*>(&Shell_NotifyIconA),
+                                           reinterpret_cast<const void*>(&sndPlaySoundA),
+                                           reinterpret_cast<const void*>(&RegOpenKeyExA),
+                                           reinterpret_cast<const void*>(&BitBlt)};
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    // Bound, never called: the loader maps the same DLLs as for Wingzap.
-    static const void* const imports[] = {reinterpret_cast<const void*>(&Shell_NotifyIconA),
-                                          reinterpret_cast<const void*>(&sndPlaySoundA),
-                                          reinterpret_cast<const void*>(&RegOpenKeyExA)};
-    if (!imports[0] || !imports[1] || !imports[2]) return 1;
+    for (const void* volatile& f : g_imports)
+        if (!f) return 1;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = OneWindowProc;
     wc.hInstance = instance;
