@@ -93,7 +93,7 @@ std::map<HWND, std::string> TextsOfDescendants(HWND dialog)
     std::map<HWND, std::string> texts;
     EnumChildWindows(
         dialog,
-        [](HWND child, LPARAM out) -> BOOL {
+        [](HWND child, LPARAM out) CALLBACK -> BOOL {
             (*reinterpret_cast<std::map<HWND, std::string>*>(out))[child] = Text(child);
             return TRUE;
         },
