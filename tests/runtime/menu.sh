@@ -23,11 +23,13 @@ note() { echo "menu.sh: $*"; }
 fail() {
     note "FAIL: $*"
     FAILURES=$((FAILURES + 1))
+    shot "$SHOTS/failure-$FAILURES.png"
 }
 # A check whose failure makes the rest meaningless.
 die() {
     note "FAIL: $*"
     shot "$SHOTS/failure.png"
+    note "the screen at that moment: $SHOTS/failure.png"
     exit 1
 }
 
@@ -69,6 +71,36 @@ wait_for() {
     done
 }
 
+# A person does something again when the first try brought nothing: a click
+# that finds the program busy (still leaving its menu, say) is ignored by
+# design. Runs `action` until `condition` holds, giving each try 3 s to show,
+# for at most `seconds`.
+act_until() {
+    local seconds=$1 condition=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@" && wait_for 3 "$condition"; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+    done
+}
+
+# True when the part "x y width height" of the screen has been drawn: it is
+# not of one colour, and two screenshots in a row show it the same.
+LAST_AREA=
+drawn() {
+    shot "$WORK/area.png" || return 1
+    convert "$WORK/area.png" -crop "$3x$4+$1+$2" +repage "$WORK/area-now.png"
+    local colours
+    colours=$(identify -format '%k' "$WORK/area-now.png")
+    if [ -n "$LAST_AREA" ] && [ "$colours" -gt 2 ] && ! differ "$WORK/area-now.png" "$WORK/area-last.png"; then
+        LAST_AREA=
+        return 0
+    fi
+    LAST_AREA=1
+    mv "$WORK/area-now.png" "$WORK/area-last.png"
+    return 1
+}
+
 # Geometry "x y width height" of an X window, on the desktop's coordinates.
 geometry() {
     xwininfo -id "$1" 2>/dev/null | awk '
@@ -78,7 +110,7 @@ geometry() {
 
 # The program's popup menu: a visible window of the program without a name.
 MENU=
-menu_open() {
+menu_window() {
     local w
     for w in $(xdotool search --onlyvisible --classname 'wingzap' 2>/dev/null); do
         [ -z "$(xdotool getwindowname "$w" 2>/dev/null)" ] || continue
@@ -90,18 +122,21 @@ menu_open() {
     done
     return 1
 }
-menu_closed() { ! menu_open; }
+menu_closed() { ! menu_window; }
+menu_open() { menu_window && drawn $MENU; }
+open_menu() { LAST_AREA=; act_until 15 menu_open right_click_icon; }
 
 # The options dialog: its window text is "Wingzap" in every language.
 DIALOG=
-dialog_open() {
+dialog_window() {
     local w
     w=$(xdotool search --onlyvisible --name '^Wingzap$' 2>/dev/null | head -1)
     [ -n "$w" ] || return 1
     DIALOG=$(geometry "$w")
     [ -n "$DIALOG" ]
 }
-dialog_closed() { ! dialog_open; }
+dialog_closed() { ! dialog_window; }
+dialog_open() { dialog_window && drawn $DIALOG; }
 
 # A flight: the background window is stretched over the whole desktop.
 background_width() {
@@ -224,8 +259,7 @@ note "English user"
 start_program
 icon_of "$WORK/tray.png" "$WORK/enabled.png"
 
-right_click_icon
-wait_for 5 menu_open || die "a right-click on the icon opened no menu"
+open_menu || die "a right-click on the icon opened no menu"
 shot "$SHOTS/menu_en.png"
 set -- $MENU
 MENU_WIDTH_EN=$3
@@ -234,33 +268,26 @@ MENU_WIDTH_EN=$3
 choose $ROW_INFO
 wait_for 5 dialog_open || die "Info opened no dialog"
 wait_for 2 menu_closed || fail "the menu stayed open"
-sleep 0.3  # let it paint
 shot "$SHOTS/dialog_en.png"
 set -- $DIALOG
 convert "$SHOTS/dialog_en.png" -crop "$3x$4+$1+$2" +repage "$WORK/dialog_en.png"
-press_cancel
-wait_for 5 dialog_closed || die "Cancel did not close the dialog"
+act_until 10 dialog_closed press_cancel || die "Cancel did not close the dialog"
 
-double_click_icon
-wait_for 5 dialog_open || fail "a double-click on the icon opened no dialog"
-if dialog_open; then press_cancel; wait_for 5 dialog_closed || die "Cancel did not close the dialog"; fi
+act_until 15 dialog_open double_click_icon || die "a double-click on the icon opened no dialog"
+act_until 10 dialog_closed press_cancel || die "Cancel did not close the dialog"
 
 # Disable: another picture, and no chicken even at the shortest speed.
-right_click_icon
-wait_for 5 menu_open || die "the menu did not open again"
+open_menu || die "the menu did not open again"
 choose $ROW_TOGGLE
 wait_for 5 icon_differs_from "$WORK/enabled.png" || fail "Disable did not swap the tray icon"
-double_click_icon
-wait_for 5 dialog_open || die "no dialog for the new speed"
+act_until 15 dialog_open double_click_icon || die "no dialog for the new speed"
 type_speed 1
-press_ok
-wait_for 5 dialog_closed || die "OK did not close the dialog"
+act_until 10 dialog_closed press_ok || die "OK did not close the dialog"
 reg_read
 [ "$(reg_get Speed)" = 1 ] || fail "OK did not store the new speed (Speed=$(reg_get Speed))"
 if wait_for 1 flying; then fail "a chicken came while disabled"; fi
 
-right_click_icon
-wait_for 5 menu_open || die "the menu did not open while disabled"
+open_menu || die "the menu did not open while disabled"
 shot "$WORK/menu_disabled.png"
 set -- $MENU
 convert "$SHOTS/menu_en.png" -crop "$3x$4+$1+$2" +repage "$WORK/m1.png"
@@ -272,24 +299,22 @@ wait_for 5 flying || die "no chicken came after Enable"
 
 # A missed shot into the victim, then O: the flight ends, the dialog opens.
 xdotool mousemove "$SHOT_X" "$SHOT_Y" click 1
-press_during_flight o dialog_open || die "O during the flight opened no dialog"
+press_during_flight o dialog_window || die "O during the flight opened no dialog"
+wait_for 5 dialog_open || die "the dialog of O was not drawn"
 flying && fail "the flight went on behind the dialog of O"
 type_speed 1000
-press_ok
-wait_for 5 dialog_closed || die "OK did not close the dialog"
+act_until 10 dialog_closed press_ok || die "OK did not close the dialog"
 wait_for 3 parked || fail "the background window still covers the screen"
 wait_for 3 holed || fail "the missed shot left no hole in the victim"
 icon_of "$WORK/v.png" "$WORK/now.png"  # the screenshot that showed the hole
 differ "$WORK/now.png" "$WORK/enabled.png" && ! wait_for 3 icon_equals "$WORK/enabled.png" &&
     fail "Enable did not bring the enabled picture back"
 
-right_click_icon
-wait_for 5 menu_open || die "the menu did not open after the flight"
+open_menu || die "the menu did not open after the flight"
 choose $ROW_RESET_WINDOWS
 wait_for 5 whole || fail "Reset Windows did not remove the hole"
 
-right_click_icon
-wait_for 5 menu_open || die "the menu did not open for Quit"
+open_menu || die "the menu did not open for Quit"
 choose $ROW_QUIT
 await_exit
 [ "$EXIT_CODE" = 0 ] || fail "Quit ended the program with code $EXIT_CODE"
@@ -300,14 +325,12 @@ reg_read
 # ---------------------------------------------------------------------------
 note "German user"
 start_program LC_ALL=de_DE.UTF-8
-right_click_icon
-wait_for 5 menu_open || die "a right-click on the icon opened no menu for a German user"
+open_menu || die "a right-click on the icon opened no menu for a German user"
 shot "$SHOTS/menu_de.png"
 set -- $MENU
 [ "$3" != "$MENU_WIDTH_EN" ] || fail "the German menu is as wide as the English one: not German"
 choose $ROW_INFO
 wait_for 5 dialog_open || die "Info opened no dialog for a German user"
-sleep 0.3
 shot "$SHOTS/dialog_de.png"
 set -- $DIALOG
 convert "$SHOTS/dialog_de.png" -crop "$3x$4+$1+$2" +repage "$WORK/dialog_de.png"
@@ -315,8 +338,7 @@ differ "$WORK/dialog_en.png" "$WORK/dialog_de.png" || fail "the German dialog lo
 
 # A chicken at once; a missed shot gives the keyboard to the program; Esc quits.
 type_speed 1
-press_ok
-wait_for 5 dialog_closed || die "OK did not close the German dialog"
+act_until 10 dialog_closed press_ok || die "OK did not close the German dialog"
 wait_for 5 flying || die "no chicken came at speed 1"
 xdotool mousemove "$SHOT_X" "$SHOT_Y" click 1
 press_during_flight Escape program_ended || die "Esc during the flight did not end the program"
