@@ -1,7 +1,7 @@
 // Sounds played straight from the resources. The cases of the suites
 // RealSoundFile and RealSoundPulse need a sound device and are run by
 // runtime/sound.sh, which gives them one (ALSA writing to a file, or a
-// PulseAudio null sink); everywhere else there is no device.
+// PulseAudio sink); everywhere else there is no device.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -39,48 +39,10 @@ const uint8_t* WaveImage(unsigned id)
     return loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
 }
 
-// A RIFF WAVE image: where its format and its samples are.
-struct Wave {
-    std::vector<uint8_t> format;   // the fmt chunk's body
-    std::vector<uint8_t> samples;  // the data chunk's body
-    double Seconds() const
-    {
-        if (format.size() < 16) return 0;
-        uint32_t bytesPerSecond;
-        std::memcpy(&bytesPerSecond, &format[8], 4);
-        return bytesPerSecond ? double(samples.size()) / bytesPerSecond : 0;
-    }
-};
+using test::ParseWave;
+using test::Wave;
 
-// Only the first `available` bytes are read: a file still being written has
-// no final sizes in its header yet.
-Wave ParseWave(const uint8_t* image, size_t available)
-{
-    Wave w;
-    if (!image || available < 12 || std::memcmp(image, "RIFF", 4) || std::memcmp(image + 8, "WAVE", 4)) return w;
-    size_t at = 12;
-    while (at + 8 <= available) {
-        uint32_t size;
-        std::memcpy(&size, image + at + 4, 4);
-        const uint8_t* body = image + at + 8;
-        size_t room = available - (at + 8);
-        size_t take = size < room ? size : room;
-        if (!std::memcmp(image + at, "fmt ", 4)) w.format.assign(body, body + take);
-        if (!std::memcmp(image + at, "data", 4)) {
-            w.samples.assign(body, body + take);
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return w;
-}
-
-Wave ResourceWave(unsigned id)
-{
-    HMODULE self = GetModuleHandleA(nullptr);
-    HRSRC info = FindResourceA(self, MAKEINTRESOURCEA(id), "WAVE");
-    return ParseWave(WaveImage(id), info ? SizeofResource(self, info) : 0);
-}
+Wave ResourceWave(unsigned id) { return test::ResourceWave(GetModuleHandleA(nullptr), id); }
 
 struct PlayCall {
     const void* image;
@@ -335,7 +297,7 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
         test::WriteValue("Speed", 1000);  // no chicken during the test
         DeleteFileA(out.c_str());
         RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
         if (useSound) {
             ExpectWritten(launch);
         } else {
@@ -346,7 +308,7 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
 }
 
 // ---------------------------------------------------------------------------
-// With a PulseAudio null sink, which plays in real time.
+// With a PulseAudio sink that plays in real time.
 
 TEST(RealSoundPulse, ASynchronousSoundBlocksForItsLength)
 {

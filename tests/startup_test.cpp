@@ -1,5 +1,5 @@
-// The program started as a process of its own on the 1024 x 768 virtual
-// desktop: its windows are watched from outside, its registry key is set
+// The program started as a process of its own on the virtual desktop, at
+// two sizes: its windows are watched from outside, its registry key is set
 // before and read after, and it is ended the way the tray menu ends it.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -47,17 +47,18 @@ std::vector<HWND> BackgroundWindows(DWORD process)
 
 // Both windows of the program; the sprite window comes a moment after the
 // background window.
-bool WaitForWindows(const Process& p, HWND* background, HWND* sprite)
+testing::AssertionResult WaitForWindows(const Process& p, HWND* background, HWND* sprite)
 {
     *background = *sprite = nullptr;
-    for (double end = NowMs() + 20000; NowMs() < end && p.Running(); Sleep(10)) {
+    testing::AssertionResult seen = test::Awaited("the program's two windows", [&] {
         std::vector<HWND> found = BackgroundWindows(p.Id());
-        if (found.empty()) continue;
+        if (found.empty()) return !p.Running();
         *background = found[0];
         *sprite = FindWindowExA(found[0], nullptr, kSpriteClass, "Sprite");
-        if (*sprite) return true;
-    }
-    return false;
+        return *sprite != nullptr;
+    }, 20000);
+    if (seen && !*sprite) return testing::AssertionFailure() << "the program ended before it showed its windows";
+    return seen;
 }
 
 bool Ends(const Process& p, DWORD* code) { return p.Ended(20000, code); }
@@ -81,73 +82,7 @@ void ExpectStored(const std::vector<StoredValue>& expected)
     EXPECT_EQ(expected.size(), test::ValueNames().size());
 }
 
-// ---------------------------------------------------------------------------
-// Screenshots.
-
-struct Screenshot {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // top row first, 0x00RRGGBB
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-};
-
-Screenshot CaptureScreen()
-{
-    Screenshot shot;
-    HDC screen = GetDC(nullptr);
-    shot.width = GetDeviceCaps(screen, HORZRES);
-    shot.height = GetDeviceCaps(screen, VERTRES);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const uint32_t* p = static_cast<const uint32_t*>(bits);
-    shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    ReleaseDC(nullptr, screen);
-    return shot;
-}
-
-// A 24-bit bottom-up BMP file, the form every viewer reads.
-bool SaveBmp(const Screenshot& shot, const std::string& path)
-{
-    const int stride = (shot.width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = shot.width;
-    header.biHeight = shot.height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biSizeImage = static_cast<DWORD>(stride * shot.height);
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) return false;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&header, sizeof header, 1, out);
-    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
-    for (int y = shot.height - 1; y >= 0; --y) {
-        for (int x = 0; x < shot.width; ++x) {
-            uint32_t c = shot.At(x, y);
-            row[x * 3] = c & 0xFF;
-            row[x * 3 + 1] = (c >> 8) & 0xFF;
-            row[x * 3 + 2] = (c >> 16) & 0xFF;
-        }
-        std::fwrite(row.data(), 1, row.size(), out);
-    }
-    return std::fclose(out) == 0;
-}
+using test::Screenshot;
 
 // The art of the program that runs.
 HMODULE RuntimeArt()
@@ -172,7 +107,7 @@ double ChickenMatch(const Screenshot& shot, int left, int top, int* bestFrame)
             for (int x = 0; x < 90; ++x) {
                 if (mask.At(x, y) != 0) continue;
                 ++chicken;
-                same += shot.At(left + x, top + y) == colour.At(x, y);
+                same += shot.Rgb(left + x, top + y) == colour.At(x, y);
             }
         }
         double share = chicken ? static_cast<double>(same) / chicken : 0;
@@ -216,7 +151,11 @@ bool TakeSample(HWND background, HWND sprite, Sample* s)
     return true;
 }
 
-bool CoversScreen(const RECT& r) { return r.left == 0 && r.top == 0 && r.right == 1024 && r.bottom == 768; }
+bool CoversScreen(const RECT& r)
+{
+    return r.left == 0 && r.top == 0 && r.right == GetSystemMetrics(SM_CXSCREEN) &&
+           r.bottom == GetSystemMetrics(SM_CYSCREEN);
+}
 
 bool InFlight(const Sample& s, int row)
 {
@@ -258,8 +197,26 @@ std::string ScreenshotPath(int n)
     return dir + name;
 }
 
-TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
+// A virtual desktop of one size, and the rows the program's fixed random
+// sequence gives there: the row is the first draw modulo the height less 90,
+// plus 20.
+struct Desktop {
+    int width, height;
+    int firstRow, secondRow;
+};
+std::string DesktopName(const testing::TestParamInfo<Desktop>& info)
 {
+    return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+}
+class OnDesktop : public testing::TestWithParam<Desktop> {};
+INSTANTIATE_TEST_SUITE_P(Runtime, OnDesktop,
+                         testing::Values(Desktop{1024, 768, 181, 150}, Desktop{1280, 1024, 741, 800}), DesktopName);
+
+TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
+{
+    const Desktop desktop = GetParam();
+    test::ScreenSize size(desktop.width, desktop.height);
+    ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << DesktopName({desktop, 0});
     test::CleanRegistry registry;
     test::WriteValue("Speed", 1);
     test::WriteValue("UseSound", 0);
@@ -276,9 +233,10 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     const LONG wanted = WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW;
     EXPECT_EQ(wanted, exStyle & wanted);
 
-    // First flight: row 181, step 5 (draws 18467, 6334, 26500). It is missed
-    // past the far edge; with Speed 1 the next one comes at once, in row 150
-    // at step 7 (draws 19169 for the delay, then 15724, 11478, 29358).
+    // First flight: step 5 (draws 18467, 6334, 26500). It is missed past the
+    // far edge; with Speed 1 the next one comes at once, at step 7 (draws
+    // 19169 for the delay, then 15724, 11478, 29358).
+    const int firstRow = desktop.firstRow, secondRow = desktop.secondRow;
     std::vector<Sample> samples;
     int screenshots = 0;
     int shotsChecked = 0;
@@ -288,16 +246,16 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     for (double end = NowMs() + 45000; NowMs() < end && program.Running(); Sleep(5)) {
         Sample s;
         if (!TakeSample(background, sprite, &s)) continue;
-        if (InFlight(s, 150) && (samples.empty() || s.sprite.left != samples.back().sprite.left))
+        if (InFlight(s, secondRow) && (samples.empty() || s.sprite.left != samples.back().sprite.left))
             ++secondFlightPlaces;
         samples.push_back(s);
         if (secondFlightPlaces >= 4) break;
-        if (screenshots < 3 && InFlight(s, 181) && s.sprite.left >= shotAt[screenshots]) {
+        if (screenshots < 3 && InFlight(s, firstRow) && s.sprite.left >= shotAt[screenshots]) {
             // Reading the whole screen takes about a tick: the chicken shows
             // at one of the places it had meanwhile.
-            Screenshot shot = CaptureScreen();
+            Screenshot shot = test::CaptureScreen();
             Sample after;
-            if (!TakeSample(background, sprite, &after) || !InFlight(after, 181)) continue;
+            if (!TakeSample(background, sprite, &after) || !InFlight(after, firstRow)) continue;
             int frame = -1, bestLeft = s.sprite.left;
             double match = 0;
             for (int left = s.sprite.left; left <= after.sprite.left && left + 90 <= shot.width; left += 5) {
@@ -313,7 +271,7 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
             // window under load: such a picture is taken again, twice at most.
             if (match < 0.95 && ++captureRetries <= 2) continue;
             ++screenshots;
-            ASSERT_TRUE(SaveBmp(shot, ScreenshotPath(screenshots)));
+            ASSERT_TRUE(test::SaveBmp(shot, ScreenshotPath(screenshots)));
             EXPECT_GT(NonBlackShare(shot), 0.5) << "the frozen desktop shows, not black";
             EXPECT_GE(match, 0.95) << "the chicken between " << s.sprite.left << " and " << after.sprite.left
                                    << " in row " << s.sprite.top << "; best at " << bestLeft << ", frame "
@@ -324,17 +282,17 @@ TEST(Runtime, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     ASSERT_TRUE(program.Running()) << "the program ended on its own";
     EXPECT_EQ(3, shotsChecked);
 
-    std::vector<Sample> first = Places(samples, 181);
+    std::vector<Sample> first = Places(samples, firstRow);
     ExpectSteadyFlight(first, 5, 20);
     ASSERT_FALSE(first.empty());
     EXPECT_LT(first.front().sprite.left, 100) << "seen from its start at -90";
-    EXPECT_GE(first.back().sprite.left, 1100) << "flew across to the far edge";
+    EXPECT_GE(first.back().sprite.left, desktop.width + 76) << "flew across to the far edge";
     const int ticks = (first.back().sprite.left - first.front().sprite.left) / 5;
     const double perTick = (first.back().ms - first.front().ms) / std::max(ticks, 1);
     EXPECT_GT(perTick, 40.0) << "one step per 50 ms tick";
     EXPECT_LT(perTick, 120.0) << "one step per 50 ms tick";
 
-    std::vector<Sample> second = Places(samples, 150);
+    std::vector<Sample> second = Places(samples, secondRow);
     ExpectSteadyFlight(second, 7, 1);
     ASSERT_FALSE(second.empty());
     EXPECT_LT(second.front().sprite.left, 200) << "the next flight starts from -90 again";

@@ -490,7 +490,7 @@ std::vector<std::string> TrayTooltips()
     } search{0, {}};
     GetWindowThreadProcessId(tray, &search.pid);
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             char cls[64];
             DWORD pid = 0;
@@ -722,7 +722,7 @@ private:
     {
         HWND found = nullptr;
         EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
+            [](HWND w, LPARAM p) CALLBACK -> BOOL {
                 char cls[64] = {}, title[64] = {};
                 DWORD pid = 0;
                 GetWindowThreadProcessId(w, &pid);
@@ -758,14 +758,14 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
     ASSERT_FALSE(TrayShows(IDI_ENABLED)) << "an icon of an earlier run is still there";
     {
         RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
-        EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
-        EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_ENABLED); }, 10000))
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
+        EXPECT_TRUE(test::Awaited("TrayShows(IDI_ENABLED)", [&] { return TrayShows(IDI_ENABLED); }, 10000))
             << "the icon is not in the notification area";
         SaveBitmap(CaptureScreen(TaskbarArea()), "tray_running.bmp");
         EXPECT_EQ(0, program.Quit());
     }
-    EXPECT_TRUE(WaitFor([&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
+    EXPECT_TRUE(test::Awaited("!TrayShows(IDI_ENABLED)", [&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
 
     std::vector<std::string> names = test::ValueNames();
     std::sort(names.begin(), names.end());
@@ -795,8 +795,8 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
         SCOPED_TRACE(testing::Message() << "run " << run);
         const int tipsBefore = TipCount(tip);
         RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start";
-        EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsBefore + 1; }, 10000))
+        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000))
             << "the stored counters were not read";
         if (run == 2) {
             // The shell restarts: its icons are gone, the program adds its
@@ -804,7 +804,7 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
             // stands in for the shell: it removes the icon and announces the
             // new taskbar.
             PostMessageA(program.Background(), WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
-            EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_DISABLED); }, 10000));
+            EXPECT_TRUE(test::Awaited("TrayShows(IDI_DISABLED)", [&] { return TrayShows(IDI_DISABLED); }, 10000));
             NOTIFYICONDATAA gone = {};
             gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
             gone.hWnd = program.Background();
@@ -813,14 +813,14 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
             lstrcpyA(gone.szTip, "left behind");  // so that the old tooltip no longer counts
             EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &gone));
             EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &gone));
-            EXPECT_TRUE(WaitFor([&] { return !TrayShows(IDI_DISABLED); }, 5000));
+            EXPECT_TRUE(test::Awaited("!TrayShows(IDI_DISABLED)", [&] { return !TrayShows(IDI_DISABLED); }, 5000));
             const int tipsGone = TipCount(tip);
             DWORD_PTR answer;
             SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG,
                                 5000, &answer);
-            EXPECT_TRUE(WaitFor([&] { return TrayShows(IDI_DISABLED); }, 10000))
+            EXPECT_TRUE(test::Awaited("TrayShows(IDI_DISABLED)", [&] { return TrayShows(IDI_DISABLED); }, 10000))
                 << "the disabled picture did not come back";
-            EXPECT_TRUE(WaitFor([&] { return TipCount(tip) == tipsGone + 1; }, 10000))
+            EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsGone + 1", [&] { return TipCount(tip) == tipsGone + 1; }, 10000))
                 << "the tooltip did not come back";
             SaveBitmap(CaptureScreen(TaskbarArea()), "tray_after_taskbar_created.bmp");
         }
@@ -851,8 +851,8 @@ TEST(RealTray, GermanUserGetsTheGermanTooltip)
     const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
     const int germanBefore = TipCount(german), englishBefore = TipCount(english);
     RunningProgram program(true);
-    ASSERT_NE(nullptr, program.Background()) << "the program did not start";
-    EXPECT_TRUE(WaitFor([&] { return TipCount(german) == germanBefore + 1; }, 10000));
+    ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+    EXPECT_TRUE(test::Awaited("TipCount(german) == germanBefore + 1", [&] { return TipCount(german) == germanBefore + 1; }, 10000));
     EXPECT_EQ(englishBefore, TipCount(english));
     EXPECT_EQ(0, program.Quit());
 }

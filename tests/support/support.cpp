@@ -3,6 +3,7 @@
 #include <winternl.h>
 #include <psapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -65,6 +66,41 @@ uint32_t Dib::At(int x, int y) const
     if (bitsPerPixel == 4) return (row[x / 2] >> (x % 2 ? 0 : 4)) & 15;
     const uint8_t* p = row + x * 3;
     return p[0] | p[1] << 8 | p[2] << 16;
+}
+
+double Wave::Seconds() const
+{
+    if (format.size() < 16) return 0;
+    uint32_t bytesPerSecond;
+    std::memcpy(&bytesPerSecond, &format[8], 4);
+    return bytesPerSecond ? double(samples.size()) / bytesPerSecond : 0;
+}
+
+Wave ParseWave(const uint8_t* image, size_t available)
+{
+    Wave w;
+    if (!image || available < 12 || std::memcmp(image, "RIFF", 4) || std::memcmp(image + 8, "WAVE", 4)) return w;
+    size_t at = 12;
+    while (at + 8 <= available) {
+        uint32_t size;
+        std::memcpy(&size, image + at + 4, 4);
+        const uint8_t* body = image + at + 8;
+        size_t room = available - (at + 8);
+        size_t take = size < room ? size : room;
+        if (!std::memcmp(image + at, "fmt ", 4)) w.format.assign(body, body + take);
+        if (!std::memcmp(image + at, "data", 4)) {
+            w.samples.assign(body, body + take);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return w;
+}
+
+Wave ResourceWave(HMODULE module, unsigned id)
+{
+    std::vector<uint8_t> bytes = ResourceBytes(module, "WAVE", id);
+    return ParseWave(bytes.data(), bytes.size());
 }
 
 // Wine answers 0 to GetGuiResources. It keeps the process's GDI handles in
@@ -231,6 +267,117 @@ COLORREF ScreenPixel(int x, int y)
     COLORREF c = GetPixel(screen, x, y);
     ReleaseDC(nullptr, screen);
     return c;
+}
+
+uint32_t Screenshot::Rgb(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF;
+}
+
+COLORREF Screenshot::Colour(int x, int y) const
+{
+    uint32_t p = Rgb(x, y);
+    return p == 0xFFFFFFFF ? CLR_INVALID : RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+Screenshot CaptureScreen()
+{
+    Screenshot shot;
+    HDC screen = GetDC(nullptr);
+    shot.width = GetDeviceCaps(screen, HORZRES);
+    shot.height = GetDeviceCaps(screen, VERTRES);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    if (bitmap && memory) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height);
+        SelectObject(memory, previous);
+    }
+    if (memory) DeleteDC(memory);
+    if (bitmap) DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+bool SaveBmp(const Screenshot& shot, const std::string& path)
+{
+    const int stride = (shot.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = shot.width;
+    header.biHeight = shot.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biSizeImage = static_cast<DWORD>(stride * shot.height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1;
+    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
+    for (int y = shot.height - 1; ok && y >= 0; --y) {
+        for (int x = 0; x < shot.width; ++x) {
+            uint32_t c = shot.Rgb(x, y);
+            row[x * 3] = c & 0xFF;
+            row[x * 3 + 1] = (c >> 8) & 0xFF;
+            row[x * 3 + 2] = (c >> 16) & 0xFF;
+        }
+        ok = std::fwrite(row.data(), 1, row.size(), out) == row.size();
+    }
+    return std::fclose(out) == 0 && ok;
+}
+
+static bool ChangeScreen(int width, int height)
+{
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) return false;
+    return WaitFor([&] { return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height; },
+                   5000, true);
+}
+
+ScreenSize::ScreenSize(int width, int height)
+    : oldWidth_(GetSystemMetrics(SM_CXSCREEN)), oldHeight_(GetSystemMetrics(SM_CYSCREEN))
+{
+    set_ = (width == oldWidth_ && height == oldHeight_) || ChangeScreen(width, height);
+}
+
+ScreenSize::~ScreenSize()
+{
+    if (GetSystemMetrics(SM_CXSCREEN) != oldWidth_ || GetSystemMetrics(SM_CYSCREEN) != oldHeight_)
+        ChangeScreen(oldWidth_, oldHeight_);
+}
+
+static int g_keptScreens = 0;
+
+std::string KeepScreen()
+{
+    std::string dir = TestDir() + "/failures";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const testing::TestInfo* running = testing::UnitTest::GetInstance()->current_test_info();
+    char name[300];
+    std::snprintf(name, sizeof name, "/%s.%s-%d.bmp", running ? running->test_suite_name() : "none",
+                  running ? running->name() : "none", ++g_keptScreens);
+    for (char* c = name + 1; *c; ++c)
+        if (*c == '/') *c = '_';  // parameterised names
+    std::string path = dir + name;
+    return SaveBmp(CaptureScreen(), path) ? path : "(no screenshot: " + path + " could not be written)";
 }
 
 }  // namespace test

@@ -1,5 +1,6 @@
 // Helpers shared by the test programs.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <cstdint>
 #include <string>
@@ -33,6 +34,18 @@ struct Dib {
     uint32_t At(int x, int y) const;
 };
 Dib ParseDib(const std::vector<uint8_t>& bytes);
+
+// A RIFF WAVE image: where its format and its samples are.
+struct Wave {
+    std::vector<uint8_t> format;   // the fmt chunk's body
+    std::vector<uint8_t> samples;  // the data chunk's body
+    double Seconds() const;
+};
+// Only the first `available` bytes are read: a file still being written has
+// no final sizes in its header yet.
+Wave ParseWave(const uint8_t* image, size_t available);
+// A "WAVE" resource of a module; empty when absent.
+Wave ResourceWave(HMODULE module, unsigned id);
 
 // Counts of the process's GDI and USER objects (under Wine: GDI handles in
 // use, and the process's windows).
@@ -91,6 +104,37 @@ void PumpMessages();
 // Pixel of the live screen.
 COLORREF ScreenPixel(int x, int y);
 
+// The whole screen at one moment.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // top row first, 0x00RRGGBB
+    // 0x00RRGGBB, as the art's bitmaps give it; 0xFFFFFFFF outside.
+    uint32_t Rgb(int x, int y) const;
+    // As GetPixel gives it; CLR_INVALID outside.
+    COLORREF Colour(int x, int y) const;
+};
+Screenshot CaptureScreen();
+// A 24-bit bottom-up .bmp, the form every viewer reads.
+bool SaveBmp(const Screenshot& shot, const std::string& path);
+// The display at `width` x `height` for the scope (Wine's virtual desktop
+// follows it), then back at the size it had.
+class ScreenSize {
+public:
+    ScreenSize(int width, int height);
+    ~ScreenSize();
+    ScreenSize(const ScreenSize&) = delete;
+    ScreenSize& operator=(const ScreenSize&) = delete;
+    bool Set() const { return set_; }
+
+private:
+    int oldWidth_, oldHeight_;
+    bool set_ = false;
+};
+
+// Keeps the screen of this moment as failures/<test>-<n>.bmp in the test
+// folder (under build/); returns the file's path.
+std::string KeepScreen();
+
 }  // namespace test
 
 namespace test {
@@ -130,6 +174,17 @@ bool WaitFor(F condition, DWORD ms, bool pump = false)
         if (GetTickCount() - start > ms) return false;
         Sleep(10);
     }
+}
+
+// WaitFor for the checks of a running program: when `condition` does not
+// come true in time, the failure says what was awaited and keeps a
+// screenshot of that moment.
+template <typename F>
+testing::AssertionResult Awaited(const char* what, F condition, DWORD ms, bool pump = false)
+{
+    if (WaitFor(condition, ms, pump)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "waited " << ms << " ms for " << what << "; the screen then: "
+                                       << KeepScreen();
 }
 
 }  // namespace test
