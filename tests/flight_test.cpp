@@ -36,7 +36,7 @@ TEST(Random, DrawsTheFixedSequence)
 // ---------------------------------------------------------------------------
 // Recorded platform calls.
 
-enum Kind { kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall };
+enum Kind { kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall, kBackgroundPaintCall };
 
 struct Call {
     Kind kind;
@@ -110,6 +110,9 @@ BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC
     if (target && target == g_screen.ScreenSnapshot && source == g_screen.DisplayContext &&
         !IsFullScreen(width, height))
         Record(kStripCall, nullptr, x, y, width, height);
+    // The background window's paint: the snapshot copied into its own DC.
+    if (target && source && source == g_screen.ScreenSnapshot && WindowFromDC(target) == g_app.background)
+        Record(kBackgroundPaintCall, nullptr, x, y, width, height);
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
 }
@@ -126,6 +129,13 @@ std::vector<Call> CallsOf(Kind kind)
     for (const Call& c : g_calls)
         if (c.kind == kind) out.push_back(c);
     return out;
+}
+
+int FirstOf(Kind kind)
+{
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kind) return static_cast<int>(i);
+    return -1;
 }
 
 int IndexOf(Kind kind, intptr_t a)
@@ -362,6 +372,15 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
     EXPECT_GE(cursor, 0);
     EXPECT_LT(cursor, sound) << "the crosshair shows before the sound";
     EXPECT_GT(start, sound) << "no chicken moves before the sound has ended";
+    // The frozen desktop is on the screen before the sound holds the thread.
+    int paint = FirstOf(kBackgroundPaintCall);
+    ASSERT_GE(paint, 0) << "the background window did not paint the snapshot";
+    EXPECT_LT(paint, sound);
+    const Call& painted = g_calls[paint];
+    EXPECT_EQ(0, painted.a);
+    EXPECT_EQ(0, painted.b);
+    EXPECT_EQ(RealScreenWidth(), painted.c) << "the whole screen";
+    EXPECT_EQ(RealScreenHeight(), painted.d);
 }
 
 TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)

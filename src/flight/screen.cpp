@@ -140,6 +140,10 @@ int FreezeScreen()
     // The background window is still parked, so the program is not in the picture.
     BitBlt(g_screen.ScreenSnapshot, 0, 0, w, h, display, 0, 0, SRCCOPY);
     MoveWindow(g_app.background, 0, 0, w, h, TRUE);
+    // Painted now, the sprite too where it shows: the launch sound that
+    // follows holds the thread, and a composited desktop shows a window that
+    // has not painted yet as black or stale until the loop runs again.
+    UpdateWindow(g_app.background);
     return 1;
 }
 
