@@ -615,6 +615,15 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
+// The start-up freeze, which runs before the windows exist.
+void FreezeBeforeTheWindows()
+{
+    const HWND background = g_app.background;
+    g_app.background = nullptr;
+    FreezeScreen();
+    g_app.background = background;
+}
+
 TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
 {
     HWND windows[2] = {};
@@ -623,11 +632,29 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
                             nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, w);
     }
-    ASSERT_TRUE(SetForegroundWindow(windows[0]));
-    FreezeScreen();
-    ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward during the flight";
-    EXPECT_TRUE(ReleaseScreen());
-    EXPECT_EQ(windows[0], GetForegroundWindow());
+    // In this order, each on what the one before left: the window in front at
+    // a flight's freeze gets the foreground back once, at the release.
+    const struct {
+        const char* what;
+        void (*freeze)();  // none: nothing frozen since the last release
+        void (*release)();
+        bool givenBack;
+    } cases[] = {
+        {"a flight, at its end", [] { LaunchAfter(1, 1024, 768); }, [] { EndFlight(); }, true},
+        {"the quit after that flight", nullptr, [] { ReleaseScreen(); }, false},
+        {"a new speed from the dialog between flights", nullptr, [] { EndFlight(); }, false},
+        {"the start-up freeze, then the quit", &FreezeBeforeTheWindows, [] { ReleaseScreen(); }, false},
+        {"a freeze with the windows there", [] { FreezeScreen(); }, [] { ReleaseScreen(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(SetForegroundWindow(windows[0]));
+        if (c.freeze) c.freeze();
+        ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward meanwhile";
+        c.release();
+        EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
+        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
+    }
     for (HWND w : windows) DestroyWindow(w);
 }
 
@@ -1091,7 +1118,10 @@ bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu post
 bool g_watchdogFired = false;
 UINT_PTR g_watchdog = 0;
 
+HWND g_forwardInLoop = nullptr;  // comes forward once the loop runs, as another program would
+
 struct StartedWindows {
+    HWND foreground;
     RECT background, sprite;  // the sprite in the background's client area
     LONG backgroundStyle, backgroundExStyle, spriteStyle, spriteExStyle;
     bool backgroundVisible;
@@ -1128,6 +1158,7 @@ UINT_PTR WINAPI LoggedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPRO
 void NoteWindows()
 {
     StartedWindows& w = g_started;
+    w.foreground = GetForegroundWindow();
     GetWindowRect(g_app.background, &w.background);
     GetWindowRect(g_app.sprite, &w.sprite);
     OffsetRect(&w.sprite, -w.background.left, -w.background.top);
@@ -1150,6 +1181,7 @@ BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
     if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
         Step("loop");
         NoteWindows();
+        if (g_forwardInLoop) SetForegroundWindow(g_forwardInLoop);
         if (g_destroyInLoop)
             DestroyWindow(g_app.background);
         else
@@ -1204,8 +1236,21 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     test::WriteValue("UseSound", 1);
     test::WriteValue("Speed", 600);
     test::WriteValue("CountMissedShots", 4);
+    // The user's windows: one in front at the start, another by the quit.
+    HWND user[2] = {};
+    for (HWND& u : user) {
+        u = CreateWindowExA(0, "STATIC", "the user's program", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, u);
+    }
+    ASSERT_TRUE(SetForegroundWindow(user[0]));
+    g_forwardInLoop = user[1];
     EXPECT_EQ(0, RunInProcess(false));
+    g_forwardInLoop = nullptr;
     EXPECT_FALSE(g_watchdogFired) << "the quit did not end the loop";
+    EXPECT_EQ(user[0], g_started.foreground) << "start-up took the foreground";
+    EXPECT_EQ(user[1], GetForegroundWindow()) << "the quit between flights moved the foreground";
+    for (HWND u : user) DestroyWindow(u);
     // The sound plays out before the tray icon; the first chicken is due
     // after 41 mod 600 + 300 seconds.
     const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",

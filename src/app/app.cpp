@@ -82,8 +82,11 @@ int Run()
     if (!CreateAppWindows()) return 0;
     if (!AddTrayIcon(g_app.background, kTrayIconId, trayIcon, "Wingzap", TaskIconMessage())) return 0;
     UpdateTrayTooltip();
-    ShowWindow(g_app.background, SW_SHOWNORMAL);
-    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+    // Shown without activation: the parked 1 x 1 window must not take the
+    // foreground from the program the user is in. A flight's click still
+    // activates it.
+    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
     ScheduleNextChicken();
 
     MSG msg;

@@ -121,7 +121,10 @@ static void ReleaseScreenState()
 int FreezeScreen()
 {
     ReleaseScreenState();  // the start-up snapshot, when the first chicken comes
-    g_screen.PreviousForeground = GetForegroundWindow();
+    // Only a flight's freeze takes the focus away and gives it back. The one
+    // at start-up runs before the windows exist and remembers nobody, so the
+    // quit cannot pull forward a window the user left long ago.
+    g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     g_screen.DisplayContext = display;
     g_screen.ScreenSnapshot = CreateCompatibleDC(display);
@@ -152,7 +155,11 @@ BOOL ReleaseScreen()
     MoveWindow(g_app.sprite, -90, -60, 90, 60, FALSE);
     MoveWindow(g_app.background, -100, -100, 1, 1, TRUE);
     ReleaseScreenState();
-    return SetForegroundWindow(g_screen.PreviousForeground);
+    // Given back once: a later release (the quit, a new speed between
+    // flights) leaves the foreground with whoever has it by then.
+    HWND previous = g_screen.PreviousForeground;
+    g_screen.PreviousForeground = nullptr;
+    return previous ? SetForegroundWindow(previous) : FALSE;
 }
 
 void RefreshSnapshotStrip(int x, int y, int width, int height)

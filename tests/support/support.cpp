@@ -270,8 +270,8 @@ Program::Program(bool createWindows)
     loaded_ = LoadFrameBanks() == 1;
     if (createWindows) {
         CreateAppWindows();
-        ShowWindow(g_app.background, SW_SHOWNORMAL);
-        ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+        ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+        ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
     }
 }
 
