@@ -867,10 +867,12 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.what);
+        test::CleanRegistry nothingStored;
         if (c.flying) {
             FireLaunchTimer();
             ASSERT_TRUE(g_flight.flying);
         }
+        g_statistics.CountMissedShots = 5;  // shots of this flight
         g_ui.BusyFlag = c.busy;
         g_seen.dialogs = 0;
         g_seen.launchDelays.clear();
@@ -893,6 +895,11 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         } else {
             EXPECT_TRUE(g_seen.launchDelays.empty());
         }
+        // A flight cut short for the dialog keeps its shots; a quit leaves
+        // them to the shut-down.
+        DWORD shots = 0;
+        EXPECT_EQ(test::ReadValue("CountMissedShots", &shots), c.opensDialog);
+        EXPECT_EQ(shots, c.opensDialog ? 5u : 0u);
         EXPECT_EQ(g_ui.BusyFlag, c.busy) << "the busy flag is left as it was";
         g_ui.BusyFlag = false;
         if (g_flight.flying) EndFlight();

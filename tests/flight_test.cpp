@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,10 @@ TEST(Random, DrawsTheFixedSequence)
 // ---------------------------------------------------------------------------
 // Recorded platform calls.
 
-enum Kind { kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall, kBackgroundPaintCall };
+enum Kind {
+    kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall, kBackgroundPaintCall,
+    kRegistryWriteCall
+};
 
 struct Call {
     Kind kind;
@@ -51,6 +55,7 @@ DWORD g_now = 1000;                // what GetTickCount answers
 bool g_skipFullScreenCopies = false;
 decltype(&BitBlt) g_realBitBlt = nullptr;
 decltype(&SelectObject) g_realSelectObject = nullptr;
+decltype(&RegSetValueExA) g_realRegSetValue = nullptr;
 
 struct Selection {
     HDC surface;
@@ -123,6 +128,15 @@ HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
     return g_realSelectObject(dc, object);
 }
 
+// Registry writes go through to the test prefix's registry.
+LSTATUS WINAPI RecordingRegSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    DWORD value = 0;
+    if (data && size == sizeof value) std::memcpy(&value, data, sizeof value);
+    Record(kRegistryWriteCall, nullptr, reinterpret_cast<intptr_t>(name), value, type, size);
+    return g_realRegSetValue(key, name, reserved, type, data, size);
+}
+
 std::vector<Call> CallsOf(Kind kind)
 {
     std::vector<Call> out;
@@ -145,6 +159,36 @@ int IndexOf(Kind kind, intptr_t a)
     return -1;
 }
 
+// The end of a flight stores the four counters between the calls at
+// `after` and `before`: these names in this order, each a 4-byte REG_DWORD,
+// and no other write.
+void ExpectCountersStored(int after, int before)
+{
+    const struct {
+        const char* name;
+        uint32_t value;
+    } counters[] = {{"CountHits", g_statistics.CountHits},
+                    {"CountMissedChicken", g_statistics.CountMissedChicken},
+                    {"CountMissedShots", g_statistics.CountMissedShots},
+                    {"TimeSum", g_statistics.TimeSum}};
+    std::vector<int> writes;
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kRegistryWriteCall) writes.push_back(static_cast<int>(i));
+    ASSERT_EQ(4u, writes.size());
+    for (int i = 0; i < 4; ++i) {
+        const Call& w = g_calls[writes[i]];
+        EXPECT_STREQ(counters[i].name, reinterpret_cast<const char*>(w.a));
+        EXPECT_EQ(static_cast<intptr_t>(counters[i].value), w.b) << counters[i].name;
+        EXPECT_EQ(REG_DWORD, w.c);
+        EXPECT_EQ(4, w.d);
+        EXPECT_GT(writes[i], after);
+        EXPECT_LT(writes[i], before);
+        DWORD stored = 0;
+        EXPECT_TRUE(test::ReadValue(counters[i].name, &stored));
+        EXPECT_EQ(counters[i].value, stored) << counters[i].name;
+    }
+}
+
 // Timers, tick count, sound, cursor and tray recorded; GDI calls observed.
 class FakePlatform {
 public:
@@ -156,10 +200,12 @@ public:
           cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
           tray_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon),
           bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
-          select_("GDI32.dll", "SelectObject", &RecordingSelectObject)
+          select_("GDI32.dll", "SelectObject", &RecordingSelectObject),
+          registry_("ADVAPI32.dll", "RegSetValueExA", &RecordingRegSetValue)
     {
         g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
         g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
+        g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
         Clear();
         g_now = 1000;
         g_skipFullScreenCopies = false;
@@ -168,7 +214,8 @@ public:
     bool Installed() const
     {
         return setTimer_.Installed() && killTimer_.Installed() && tick_.Installed() && sound_.Installed() &&
-               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed();
+               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed() &&
+               registry_.Installed();
     }
     static void Clear()
     {
@@ -177,7 +224,7 @@ public:
     }
 
 private:
-    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_;
+    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_, registry_;
 };
 
 // ---------------------------------------------------------------------------
@@ -351,6 +398,7 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         EXPECT_EQ(g_app.background, g_calls[start].window);
         EXPECT_EQ(kTickMilliseconds, g_calls[start].b);
         EXPECT_EQ(1u, CallsOf(kSetTimerCall).size());
+        EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "a launch stores nothing";
         EndFlight();
     }
 }
@@ -452,6 +500,9 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
     const int W = 1024;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "direction " << c.direction << ", step " << c.step);
+        g_statistics.CountHits = 3;
+        g_statistics.CountMissedShots = 8;
+        g_statistics.TimeSum = 1234;
         LaunchAfter(c.skip, c.previousWidth, 768);
         ASSERT_EQ(c.direction, g_flight.direction);
         ASSERT_EQ(c.step, g_flight.step);
@@ -492,6 +543,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
                 EXPECT_EQ(60, strips[0].d);
             }
             if (n < c.missedTick) {
+                ASSERT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored in flight";
                 ASSERT_EQ(1, g_flight.flying);
                 ASSERT_EQ(missedBefore, g_statistics.CountMissedChicken);
                 ASSERT_TRUE(Covers(WindowRect(g_app.background)));
@@ -519,6 +571,8 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         EXPECT_LT(tip, schedule);
         EXPECT_EQ(static_cast<intptr_t>(c.nextInterval), g_calls[schedule].b);
         EXPECT_EQ(0u, g_flight.appearanceTick);
+        // Stored once counted and shown, before the next chicken is due.
+        ExpectCountersStored(tip, schedule);
     }
 }
 
@@ -556,6 +610,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             EXPECT_EQ(100, place.right - place.left);
             EXPECT_EQ(90, place.bottom - place.top);
             EXPECT_TRUE(CallsOf(kStripCall).empty()) << "no strip while falling";
+            EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored while falling";
             EXPECT_EQ(1, g_flight.flying);
             // The crosshair stays through the fall.
             SendMessageA(g_app.sprite, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.sprite), HTCLIENT);
@@ -574,6 +629,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
         EXPECT_GT(schedule, kill);
         EXPECT_TRUE(CallsOf(kTooltipCall).empty());
         EXPECT_TRUE(g_selections.empty()) << "the ending tick shows no frame";
+        ExpectCountersStored(kill, schedule);
         // Outside a flight the arrow is back.
         FakePlatform::Clear();
         SendMessageA(g_app.background, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.background), HTCLIENT);

@@ -112,6 +112,7 @@ static void OptionsDuringFlight()
 {
     if (g_ui.BusyFlag) return;
     EndFlight();
+    SaveStatistics();  // the cut flight's shots, before a dialog that may stay open for long
     g_ui.BusyFlag = true;
     ShowOptionsDialog();
     ScheduleNextChicken();

@@ -323,6 +323,11 @@ bool Process::Ended(DWORD ms, DWORD* code) const
     return GetExitCodeProcess(info_.hProcess, code) != FALSE;
 }
 
+bool Process::Kill()
+{
+    return started_ && TerminateProcess(info_.hProcess, 1) && WaitForSingleObject(info_.hProcess, 10000) == WAIT_OBJECT_0;
+}
+
 DWORD Process::Wait(DWORD ms) const
 {
     DWORD code = STILL_ACTIVE;
