@@ -443,7 +443,7 @@ TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
         {"chickens disabled", false, false, false, kLaunchTimer},
         {"both", true, false, false, kLaunchTimer},
         {"already flying", false, true, true, kLaunchTimer},
-        {"a timer that is not ours", false, true, false, 3},
+        {"a timer that is not ours", false, true, false, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
