@@ -59,6 +59,7 @@ struct Seen {
     DWORD platform = VER_PLATFORM_WIN32_NT;
     LCID lcid = 0;
     bool noIcons = false;
+    bool cursorFails = false;
 };
 Seen g_seen;
 
@@ -178,6 +179,11 @@ LCID WINAPI FakeUserLcid()
 
 BOOL WINAPI FakeGetCursorPos(POINT* at)
 {
+    if (g_seen.cursorFails) {
+        *at = POINT{-30000, 30000};  // undefined after a failure: anything
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     at->x = 612;
     at->y = 745;
     return TRUE;
@@ -423,6 +429,30 @@ TEST_F(GermanCommands, MenuIsGerman)
         g_seen.menus = 0;
         if (!g_ui.EnabledFlag) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
         CheckMenuCase(c);
+    }
+}
+
+TEST_F(Commands, MenuOpensAtThePointerOrElseInTheTraysCorner)
+{
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+    ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+    const struct {
+        const char* what;
+        bool cursorFails;
+        int x, y;
+    } cases[] = {
+        {"pointer read", false, 612, 745},
+        {"pointer not read: the bottom right of the screen", true, 1023, 767},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_seen.menus = 0;
+        g_seen.cursorFails = c.cursorFails;
+        RightClickIcon();
+        ASSERT_EQ(g_seen.menus, 1);
+        EXPECT_EQ(g_seen.x, c.x);
+        EXPECT_EQ(g_seen.y, c.y);
+        EXPECT_EQ(g_seen.flags, static_cast<UINT>(TPM_BOTTOMALIGN)) << "opening upwards from there";
     }
 }
 
