@@ -274,7 +274,6 @@ int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
 // with a single number conversion is handed to printf.
 TEST(Tray, TooltipFormatIsChecked)
 {
-    const std::string wide = "%-300d|";
     const struct {
         const char* format;
         bool shown;
@@ -284,7 +283,15 @@ TEST(Tray, TooltipFormatIsChecked)
         {"%i", true, "571"},
         {"%-6d|", true, "571   |"},
         {"[%05d]", true, "[00571]"},
-        {wide.c_str(), true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
+        {"%-99d|", true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
+        {"%.99d", true, Repeat('0', 63)},
+        {"%5.3d", true, "  571"},
+        // Wider than two digits: printf would pad up to a billion characters.
+        {"%-100d|", false, ""},
+        {"%.100d", false, ""},
+        {"%999999999d", false, ""},
+        {"%.999999999d", false, ""},
+        {"%0999d", false, ""},
         {"%s", false, ""},
         {"%d %d", false, ""},
         {"%d%%", false, ""},
