@@ -69,8 +69,8 @@ void StartModules()
     RegisterWindowClasses(self);
     LoadFrameBanks();
     CreateAppWindows();
-    ShowWindow(g_app.background, SW_SHOWNORMAL);
-    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
 }
 
 void Pump()
@@ -467,8 +467,8 @@ int StagesMain()
     AddTrayIcon(g_app.background, kTrayIconId, LoadIconA(self, MAKEINTRESOURCEA(108)), "Wingzap", TaskIconMessage());
     UpdateTrayTooltip();
     std::printf("  %-34s %7.1f ms\n", "tray icon and tooltip", SinceCreation());
-    ShowWindow(g_app.background, SW_SHOWNORMAL);
-    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
     std::printf("  %-34s %7.1f ms\n", "windows shown", SinceCreation());
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);

@@ -59,6 +59,7 @@ struct Seen {
     DWORD platform = VER_PLATFORM_WIN32_NT;
     LCID lcid = 0;
     bool noIcons = false;
+    bool cursorFails = false;
 };
 Seen g_seen;
 
@@ -178,6 +179,11 @@ LCID WINAPI FakeUserLcid()
 
 BOOL WINAPI FakeGetCursorPos(POINT* at)
 {
+    if (g_seen.cursorFails) {
+        *at = POINT{-30000, 30000};  // undefined after a failure: anything
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     at->x = 612;
     at->y = 745;
     return TRUE;
@@ -423,6 +429,30 @@ TEST_F(GermanCommands, MenuIsGerman)
         g_seen.menus = 0;
         if (!g_ui.EnabledFlag) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
         CheckMenuCase(c);
+    }
+}
+
+TEST_F(Commands, MenuOpensAtThePointerOrElseInTheTraysCorner)
+{
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+    ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+    const struct {
+        const char* what;
+        bool cursorFails;
+        int x, y;
+    } cases[] = {
+        {"pointer read", false, 612, 745},
+        {"pointer not read: the bottom right of the screen", true, 1023, 767},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_seen.menus = 0;
+        g_seen.cursorFails = c.cursorFails;
+        RightClickIcon();
+        ASSERT_EQ(g_seen.menus, 1);
+        EXPECT_EQ(g_seen.x, c.x);
+        EXPECT_EQ(g_seen.y, c.y);
+        EXPECT_EQ(g_seen.flags, static_cast<UINT>(TPM_BOTTOMALIGN)) << "opening upwards from there";
     }
 }
 
@@ -867,10 +897,12 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.what);
+        test::CleanRegistry nothingStored;
         if (c.flying) {
             FireLaunchTimer();
             ASSERT_TRUE(g_flight.flying);
         }
+        g_statistics.CountMissedShots = 5;  // shots of this flight
         g_ui.BusyFlag = c.busy;
         g_seen.dialogs = 0;
         g_seen.launchDelays.clear();
@@ -893,6 +925,11 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         } else {
             EXPECT_TRUE(g_seen.launchDelays.empty());
         }
+        // A flight cut short for the dialog keeps its shots; a quit leaves
+        // them to the shut-down.
+        DWORD shots = 0;
+        EXPECT_EQ(test::ReadValue("CountMissedShots", &shots), c.opensDialog);
+        EXPECT_EQ(shots, c.opensDialog ? 5u : 0u);
         EXPECT_EQ(g_ui.BusyFlag, c.busy) << "the busy flag is left as it was";
         g_ui.BusyFlag = false;
         if (g_flight.flying) EndFlight();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,10 @@ TEST(Random, DrawsTheFixedSequence)
 // ---------------------------------------------------------------------------
 // Recorded platform calls.
 
-enum Kind { kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall };
+enum Kind {
+    kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall, kBackgroundPaintCall,
+    kRegistryWriteCall
+};
 
 struct Call {
     Kind kind;
@@ -51,6 +55,7 @@ DWORD g_now = 1000;                // what GetTickCount answers
 bool g_skipFullScreenCopies = false;
 decltype(&BitBlt) g_realBitBlt = nullptr;
 decltype(&SelectObject) g_realSelectObject = nullptr;
+decltype(&RegSetValueExA) g_realRegSetValue = nullptr;
 
 struct Selection {
     HDC surface;
@@ -110,6 +115,9 @@ BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC
     if (target && target == g_screen.ScreenSnapshot && source == g_screen.DisplayContext &&
         !IsFullScreen(width, height))
         Record(kStripCall, nullptr, x, y, width, height);
+    // The background window's paint: the snapshot copied into its own DC.
+    if (target && source && source == g_screen.ScreenSnapshot && WindowFromDC(target) == g_app.background)
+        Record(kBackgroundPaintCall, nullptr, x, y, width, height);
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
 }
@@ -120,6 +128,15 @@ HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
     return g_realSelectObject(dc, object);
 }
 
+// Registry writes go through to the test prefix's registry.
+LSTATUS WINAPI RecordingRegSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    DWORD value = 0;
+    if (data && size == sizeof value) std::memcpy(&value, data, sizeof value);
+    Record(kRegistryWriteCall, nullptr, reinterpret_cast<intptr_t>(name), value, type, size);
+    return g_realRegSetValue(key, name, reserved, type, data, size);
+}
+
 std::vector<Call> CallsOf(Kind kind)
 {
     std::vector<Call> out;
@@ -128,11 +145,48 @@ std::vector<Call> CallsOf(Kind kind)
     return out;
 }
 
+int FirstOf(Kind kind)
+{
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kind) return static_cast<int>(i);
+    return -1;
+}
+
 int IndexOf(Kind kind, intptr_t a)
 {
     for (size_t i = 0; i < g_calls.size(); ++i)
         if (g_calls[i].kind == kind && g_calls[i].a == a) return static_cast<int>(i);
     return -1;
+}
+
+// The end of a flight stores the four counters between the calls at
+// `after` and `before`: these names in this order, each a 4-byte REG_DWORD,
+// and no other write.
+void ExpectCountersStored(int after, int before)
+{
+    const struct {
+        const char* name;
+        uint32_t value;
+    } counters[] = {{"CountHits", g_statistics.CountHits},
+                    {"CountMissedChicken", g_statistics.CountMissedChicken},
+                    {"CountMissedShots", g_statistics.CountMissedShots},
+                    {"TimeSum", g_statistics.TimeSum}};
+    std::vector<int> writes;
+    for (size_t i = 0; i < g_calls.size(); ++i)
+        if (g_calls[i].kind == kRegistryWriteCall) writes.push_back(static_cast<int>(i));
+    ASSERT_EQ(4u, writes.size());
+    for (int i = 0; i < 4; ++i) {
+        const Call& w = g_calls[writes[i]];
+        EXPECT_STREQ(counters[i].name, reinterpret_cast<const char*>(w.a));
+        EXPECT_EQ(static_cast<intptr_t>(counters[i].value), w.b) << counters[i].name;
+        EXPECT_EQ(REG_DWORD, w.c);
+        EXPECT_EQ(4, w.d);
+        EXPECT_GT(writes[i], after);
+        EXPECT_LT(writes[i], before);
+        DWORD stored = 0;
+        EXPECT_TRUE(test::ReadValue(counters[i].name, &stored));
+        EXPECT_EQ(counters[i].value, stored) << counters[i].name;
+    }
 }
 
 // Timers, tick count, sound, cursor and tray recorded; GDI calls observed.
@@ -146,10 +200,12 @@ public:
           cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
           tray_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon),
           bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
-          select_("GDI32.dll", "SelectObject", &RecordingSelectObject)
+          select_("GDI32.dll", "SelectObject", &RecordingSelectObject),
+          registry_("ADVAPI32.dll", "RegSetValueExA", &RecordingRegSetValue)
     {
         g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
         g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
+        g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
         Clear();
         g_now = 1000;
         g_skipFullScreenCopies = false;
@@ -158,7 +214,8 @@ public:
     bool Installed() const
     {
         return setTimer_.Installed() && killTimer_.Installed() && tick_.Installed() && sound_.Installed() &&
-               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed();
+               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed() &&
+               registry_.Installed();
     }
     static void Clear()
     {
@@ -167,7 +224,7 @@ public:
     }
 
 private:
-    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_;
+    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_, registry_;
 };
 
 // ---------------------------------------------------------------------------
@@ -341,6 +398,7 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         EXPECT_EQ(g_app.background, g_calls[start].window);
         EXPECT_EQ(kTickMilliseconds, g_calls[start].b);
         EXPECT_EQ(1u, CallsOf(kSetTimerCall).size());
+        EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "a launch stores nothing";
         EndFlight();
     }
 }
@@ -362,6 +420,15 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
     EXPECT_GE(cursor, 0);
     EXPECT_LT(cursor, sound) << "the crosshair shows before the sound";
     EXPECT_GT(start, sound) << "no chicken moves before the sound has ended";
+    // The frozen desktop is on the screen before the sound holds the thread.
+    int paint = FirstOf(kBackgroundPaintCall);
+    ASSERT_GE(paint, 0) << "the background window did not paint the snapshot";
+    EXPECT_LT(paint, sound);
+    const Call& painted = g_calls[paint];
+    EXPECT_EQ(0, painted.a);
+    EXPECT_EQ(0, painted.b);
+    EXPECT_EQ(RealScreenWidth(), painted.c) << "the whole screen";
+    EXPECT_EQ(RealScreenHeight(), painted.d);
 }
 
 TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
@@ -376,7 +443,7 @@ TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
         {"chickens disabled", false, false, false, kLaunchTimer},
         {"both", true, false, false, kLaunchTimer},
         {"already flying", false, true, true, kLaunchTimer},
-        {"a timer that is not ours", false, true, false, 3},
+        {"a timer that is not ours", false, true, false, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,6 +500,9 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
     const int W = 1024;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "direction " << c.direction << ", step " << c.step);
+        g_statistics.CountHits = 3;
+        g_statistics.CountMissedShots = 8;
+        g_statistics.TimeSum = 1234;
         LaunchAfter(c.skip, c.previousWidth, 768);
         ASSERT_EQ(c.direction, g_flight.direction);
         ASSERT_EQ(c.step, g_flight.step);
@@ -473,6 +543,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
                 EXPECT_EQ(60, strips[0].d);
             }
             if (n < c.missedTick) {
+                ASSERT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored in flight";
                 ASSERT_EQ(1, g_flight.flying);
                 ASSERT_EQ(missedBefore, g_statistics.CountMissedChicken);
                 ASSERT_TRUE(Covers(WindowRect(g_app.background)));
@@ -500,6 +571,8 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         EXPECT_LT(tip, schedule);
         EXPECT_EQ(static_cast<intptr_t>(c.nextInterval), g_calls[schedule].b);
         EXPECT_EQ(0u, g_flight.appearanceTick);
+        // Stored once counted and shown, before the next chicken is due.
+        ExpectCountersStored(tip, schedule);
     }
 }
 
@@ -537,6 +610,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             EXPECT_EQ(100, place.right - place.left);
             EXPECT_EQ(90, place.bottom - place.top);
             EXPECT_TRUE(CallsOf(kStripCall).empty()) << "no strip while falling";
+            EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored while falling";
             EXPECT_EQ(1, g_flight.flying);
             // The crosshair stays through the fall.
             SendMessageA(g_app.sprite, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.sprite), HTCLIENT);
@@ -555,6 +629,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
         EXPECT_GT(schedule, kill);
         EXPECT_TRUE(CallsOf(kTooltipCall).empty());
         EXPECT_TRUE(g_selections.empty()) << "the ending tick shows no frame";
+        ExpectCountersStored(kill, schedule);
         // Outside a flight the arrow is back.
         FakePlatform::Clear();
         SendMessageA(g_app.background, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.background), HTCLIENT);
@@ -596,6 +671,15 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
+// The start-up freeze, which runs before the windows exist.
+void FreezeBeforeTheWindows()
+{
+    const HWND background = g_app.background;
+    g_app.background = nullptr;
+    FreezeScreen();
+    g_app.background = background;
+}
+
 TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
 {
     HWND windows[2] = {};
@@ -604,11 +688,29 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
                             nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, w);
     }
-    ASSERT_TRUE(SetForegroundWindow(windows[0]));
-    FreezeScreen();
-    ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward during the flight";
-    EXPECT_TRUE(ReleaseScreen());
-    EXPECT_EQ(windows[0], GetForegroundWindow());
+    // In this order, each on what the one before left: the window in front at
+    // a flight's freeze gets the foreground back once, at the release.
+    const struct {
+        const char* what;
+        void (*freeze)();  // none: nothing frozen since the last release
+        void (*release)();
+        bool givenBack;
+    } cases[] = {
+        {"a flight, at its end", [] { LaunchAfter(1, 1024, 768); }, [] { EndFlight(); }, true},
+        {"the quit after that flight", nullptr, [] { ReleaseScreen(); }, false},
+        {"a new speed from the dialog between flights", nullptr, [] { EndFlight(); }, false},
+        {"the start-up freeze, then the quit", &FreezeBeforeTheWindows, [] { ReleaseScreen(); }, false},
+        {"a freeze with the windows there", [] { FreezeScreen(); }, [] { ReleaseScreen(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(SetForegroundWindow(windows[0]));
+        if (c.freeze) c.freeze();
+        ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward meanwhile";
+        c.release();
+        EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
+        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
+    }
     for (HWND w : windows) DestroyWindow(w);
 }
 
@@ -1072,7 +1174,10 @@ bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu post
 bool g_watchdogFired = false;
 UINT_PTR g_watchdog = 0;
 
+HWND g_forwardInLoop = nullptr;  // comes forward once the loop runs, as another program would
+
 struct StartedWindows {
+    HWND foreground;
     RECT background, sprite;  // the sprite in the background's client area
     LONG backgroundStyle, backgroundExStyle, spriteStyle, spriteExStyle;
     bool backgroundVisible;
@@ -1109,6 +1214,7 @@ UINT_PTR WINAPI LoggedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPRO
 void NoteWindows()
 {
     StartedWindows& w = g_started;
+    w.foreground = GetForegroundWindow();
     GetWindowRect(g_app.background, &w.background);
     GetWindowRect(g_app.sprite, &w.sprite);
     OffsetRect(&w.sprite, -w.background.left, -w.background.top);
@@ -1131,6 +1237,7 @@ BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
     if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
         Step("loop");
         NoteWindows();
+        if (g_forwardInLoop) SetForegroundWindow(g_forwardInLoop);
         if (g_destroyInLoop)
             DestroyWindow(g_app.background);
         else
@@ -1185,8 +1292,21 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     test::WriteValue("UseSound", 1);
     test::WriteValue("Speed", 600);
     test::WriteValue("CountMissedShots", 4);
+    // The user's windows: one in front at the start, another by the quit.
+    HWND user[2] = {};
+    for (HWND& u : user) {
+        u = CreateWindowExA(0, "STATIC", "the user's program", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, u);
+    }
+    ASSERT_TRUE(SetForegroundWindow(user[0]));
+    g_forwardInLoop = user[1];
     EXPECT_EQ(0, RunInProcess(false));
+    g_forwardInLoop = nullptr;
     EXPECT_FALSE(g_watchdogFired) << "the quit did not end the loop";
+    EXPECT_EQ(user[0], g_started.foreground) << "start-up took the foreground";
+    EXPECT_EQ(user[1], GetForegroundWindow()) << "the quit between flights moved the foreground";
+    for (HWND u : user) DestroyWindow(u);
     // The sound plays out before the tray icon; the first chicken is due
     // after 41 mod 600 + 300 seconds.
     const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",

@@ -346,7 +346,11 @@ TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
         {"no conversion", "7", "3", "571"},
         {"", "7", "3", "571"},
         // Wider than the line's buffer: cut, never overrun.
-        {"%-200d", "7" + std::string(98, ' '), "3" + std::string(98, ' '), "571" + std::string(96, ' ')},
+        {"%-99d|", "7" + std::string(98, ' '), "3" + std::string(98, ' '), "571" + std::string(96, ' ')},
+        // Widths and precisions beyond two digits, up to a billion characters of padding.
+        {"%-200d", "7", "3", "571"},
+        {"%.100d", "7", "3", "571"},
+        {"%999999999d", "7", "3", "571"},
     };
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.format);

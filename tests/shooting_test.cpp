@@ -222,6 +222,7 @@ struct Observed {
     std::vector<Event> events;
     std::map<HWND, int> regionSets;  // SetWindowRgn calls per window
     uint32_t tick = 0;               // what GetTickCount answers
+    bool spriteRectFails = false;    // GetWindowRect of the sprite window fails
 
     // Region ledger, kept while `ledger` is set: every region the program
     // created and still owns, and deletions of regions it did not own.
@@ -230,6 +231,7 @@ struct Observed {
     int created = 0, handedOver = 0, foreignDeletes = 0;
 
     decltype(&EnumWindows) enumWindows = nullptr;
+    decltype(&GetWindowRect) getWindowRect = nullptr;
     decltype(&SetWindowRgn) setWindowRgn = nullptr;
     decltype(&CreateRectRgn) createRectRgn = nullptr;
     decltype(&CreateEllipticRgn) createEllipticRgn = nullptr;
@@ -273,6 +275,15 @@ BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
 
 DWORD WINAPI FakeGetTickCount() { return g_seen.tick; }
 
+// A failed call leaves the rectangle undefined: here, far off the screen.
+BOOL WINAPI FakeGetWindowRect(HWND window, RECT* r)
+{
+    if (!g_seen.spriteRectFails || window != g_app.sprite) return g_seen.getWindowRect(window, r);
+    *r = RECT{-30000, -30000, -29000, -29000};
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+}
+
 int WINAPI FakeSetWindowRgn(HWND window, HRGN region, BOOL redraw)
 {
     g_seen.regionSets[window] += 1;
@@ -311,6 +322,7 @@ struct Hooks {
     test::ImportHook notify{"SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon};
     test::ImportHook enumWindows{"USER32.dll", "EnumWindows", &FakeEnumWindows};
     test::ImportHook tick{"KERNEL32.dll", "GetTickCount", &FakeGetTickCount};
+    test::ImportHook windowRect{"USER32.dll", "GetWindowRect", &FakeGetWindowRect};
     test::ImportHook setRgn{"USER32.dll", "SetWindowRgn", &FakeSetWindowRgn};
     test::ImportHook rectRgn{"GDI32.dll", "CreateRectRgn", &FakeCreateRectRgn};
     test::ImportHook ellipticRgn{"GDI32.dll", "CreateEllipticRgn", &FakeCreateEllipticRgn};
@@ -320,6 +332,7 @@ struct Hooks {
     {
         g_seen = Observed{};
         g_seen.enumWindows = enumWindows.Original<decltype(EnumWindows)>();
+        g_seen.getWindowRect = windowRect.Original<decltype(GetWindowRect)>();
         g_seen.setWindowRgn = setRgn.Original<decltype(SetWindowRgn)>();
         g_seen.createRectRgn = rectRgn.Original<decltype(CreateRectRgn)>();
         g_seen.createEllipticRgn = ellipticRgn.Original<decltype(CreateEllipticRgn)>();
@@ -328,7 +341,7 @@ struct Hooks {
     bool Installed() const
     {
         return sound.Installed() && notify.Installed() && enumWindows.Installed() && tick.Installed() &&
-               setRgn.Installed() && rectRgn.Installed() && ellipticRgn.Installed() && deleteObject.Installed();
+               windowRect.Installed() && setRgn.Installed() && rectRgn.Installed() && ellipticRgn.Installed() && deleteObject.Installed();
     }
 };
 
@@ -402,6 +415,7 @@ struct Press {
     bool onSprite;  // else on the background
     int x, y;       // client coordinates, as the message carries them
     bool hit;
+    bool spriteRectFails = false;  // the sprite window's place cannot be read
 };
 
 TEST_F(Shots, HitBoxDecidesEveryPressOnTheSpriteAndEveryBackgroundPressIsAMiss)
@@ -412,13 +426,18 @@ TEST_F(Shots, HitBoxDecidesEveryPressOnTheSpriteAndEveryBackgroundPressIsAMiss)
         {true, -5, 30, false},   {true, 20, -12, false}, {true, -1, -1, false},
         {false, 345, 210, false},  // the sprite's place, but the press arrived on the background
         {false, 150, 450, false},  {false, -40, 300, false}, {false, 250, -20, false},
+        // Not judged without the window's place: a miss, heard, holing nothing.
+        {true, 45, 30, false, true}, {true, 0, 30, false, true},
     };
     const Statistics before = {3, 5, 7, 900};
     for (const Press& p : presses) {
-        SCOPED_TRACE(::testing::Message() << (p.onSprite ? "sprite" : "background") << " (" << p.x << ", " << p.y << ")");
+        SCOPED_TRACE(::testing::Message() << (p.onSprite ? "sprite" : "background") << " (" << p.x << ", " << p.y << ")"
+                                          << (p.spriteRectFails ? ", its place unknown" : ""));
         Prepare(before, 1000, 1250);
         HWND target = p.onSprite ? g_app.sprite : g_app.background;
+        g_seen.spriteRectFails = p.spriteRectFails;
         EXPECT_EQ(SendMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y)), 0);
+        g_seen.spriteRectFails = false;
 
         if (p.hit) {
             EXPECT_EQ(g_statistics.CountHits, 4u);
@@ -438,11 +457,17 @@ TEST_F(Shots, HitBoxDecidesEveryPressOnTheSpriteAndEveryBackgroundPressIsAMiss)
             EXPECT_EQ(g_statistics.CountMissedShots, 6u);
             EXPECT_EQ(g_flight.hit, 0);
             EXPECT_EQ(g_flight.fallCounter, 0);
-            // Sound first, so it is heard while the windows are enumerated;
-            // no tooltip change.
-            EXPECT_EQ(Whats(), (std::vector<std::string>{"sound 246 async", "enum"}));
-            EXPECT_TRUE(HasRegion(Wall(), Holed(Box(800, 600), {Local(Wall(), at.x, at.y)})));
-            EXPECT_EQ(TimesListed(Wall()), 1);
+            if (p.spriteRectFails) {
+                EXPECT_EQ(Whats(), (std::vector<std::string>{"sound 246 async"}));
+                EXPECT_EQ(RegionType(Wall()), ERROR);
+                EXPECT_TRUE(g_holes.HoledWindowList.empty());
+            } else {
+                // Sound first, so it is heard while the windows are enumerated;
+                // no tooltip change.
+                EXPECT_EQ(Whats(), (std::vector<std::string>{"sound 246 async", "enum"}));
+                EXPECT_TRUE(HasRegion(Wall(), Holed(Box(800, 600), {Local(Wall(), at.x, at.y)})));
+                EXPECT_EQ(TimesListed(Wall()), 1);
+            }
         }
         EXPECT_EQ(g_statistics.CountMissedChicken, 7u) << "counted by the flight, never by a shot";
     }

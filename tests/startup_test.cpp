@@ -503,4 +503,31 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
                   {"CountMissedChicken", 8}, {"TimeSum", 0}});
 }
 
+// Killed between flights, the program leaves the counts of every flight that
+// has ended: each end stores the counters. The first two flights (rows 181
+// and 150) are missed; the kill comes once the third (row 76) is in the air.
+TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
+{
+    test::CleanRegistry registry;
+    test::WriteValue("Speed", 1);
+    test::WriteValue("UseSound", 0);
+    test::WriteValue("CountHits", 7);
+    test::WriteValue("CountMissedShots", 11);
+    test::WriteValue("CountMissedChicken", 2);
+    // No TimeSum: it is there afterwards only if a flight's end stored the counters.
+    ASSERT_EQ(768, GetSystemMetrics(SM_CYSCREEN)) << "the rows are worked out for a 768-pixel-high desktop";
+
+    Process program(test::RuntimeExePath());
+    ASSERT_TRUE(program.Started());
+    HWND background, sprite;
+    ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
+    Sample s;
+    EXPECT_TRUE(test::WaitFor([&] { return TakeSample(background, sprite, &s) && InFlight(s, 76); }, 60000))
+        << "the third flight never came";
+    ASSERT_TRUE(program.Running()) << "the program ended on its own";
+    ASSERT_TRUE(program.Kill());
+    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
+                  {"CountMissedChicken", 4}, {"TimeSum", 0}});
+}
+
 }  // namespace

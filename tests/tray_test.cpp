@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "flight/flight.h"
 #include "flight/screen.h"
 #include "res/localize.h"
 #include "res/resource.h"
@@ -36,25 +37,36 @@ struct NotifyCall {
 std::vector<NotifyCall> g_notifyCalls;
 BOOL g_notifyResult = TRUE;
 DWORD g_notifyError = 0;
+int g_notifyFailures = 0;         // calls that fail before g_notifyResult holds
+std::vector<std::string> g_steps;  // the shell's calls among others, in order
 
 BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
 {
     NotifyCall call{message, {}};
     std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
     g_notifyCalls.push_back(call);
-    if (!g_notifyResult) SetLastError(g_notifyError);
-    return g_notifyResult;
+    BOOL result = g_notifyResult;
+    if (g_notifyFailures > 0) {
+        --g_notifyFailures;
+        result = FALSE;
+    }
+    if (!result) SetLastError(g_notifyError);
+    g_steps.push_back(message == NIM_ADD ? (result ? "add" : "add failed") : message == NIM_MODIFY ? "modify" : "delete");
+    return result;
 }
 
-// Stands in for the notification area; every call is recorded.
+// Stands in for the notification area; every call is recorded. It refuses
+// the first `failures` calls, then answers `result`.
 class FakeShell {
 public:
-    explicit FakeShell(BOOL result = TRUE, DWORD error = 0)
+    explicit FakeShell(BOOL result = TRUE, DWORD error = 0, int failures = 0)
         : hook_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon)
     {
         g_notifyCalls.clear();
+        g_steps.clear();
         g_notifyResult = result;
         g_notifyError = error;
+        g_notifyFailures = failures;
     }
     bool Installed() const { return hook_.Installed(); }
 
@@ -71,6 +83,7 @@ std::vector<MessageBoxCall> g_boxes;
 int WINAPI FakeMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     g_boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", type});
+    g_steps.push_back("box");
     return IDOK;
 }
 
@@ -261,7 +274,6 @@ int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
 // with a single number conversion is handed to printf.
 TEST(Tray, TooltipFormatIsChecked)
 {
-    const std::string wide = "%-300d|";
     const struct {
         const char* format;
         bool shown;
@@ -271,7 +283,15 @@ TEST(Tray, TooltipFormatIsChecked)
         {"%i", true, "571"},
         {"%-6d|", true, "571   |"},
         {"[%05d]", true, "[00571]"},
-        {wide.c_str(), true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
+        {"%-99d|", true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
+        {"%.99d", true, Repeat('0', 63)},
+        {"%5.3d", true, "  571"},
+        // Wider than two digits: printf would pad up to a billion characters.
+        {"%-100d|", false, ""},
+        {"%.100d", false, ""},
+        {"%999999999d", false, ""},
+        {"%.999999999d", false, ""},
+        {"%0999d", false, ""},
         {"%s", false, ""},
         {"%d %d", false, ""},
         {"%d%%", false, ""},
@@ -327,6 +347,9 @@ TEST(Tray, FailedAddShowsTheSystemsText)
             g_realFormatMessage = format.Original<decltype(FormatMessageA)>();
             g_realLocalFree = release.Original<decltype(LocalFree)>();
             added = AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage());
+            EXPECT_TRUE(g_boxes.empty()) << "the add itself tells nobody: start-up may try again";
+            SetLastError(ERROR_SUCCESS);  // what other calls leave before the user is told
+            TellAddFailed();
         }
         EXPECT_FALSE(added);
         ASSERT_EQ(1u, g_boxes.size());
@@ -411,65 +434,138 @@ HANDLE WINAPI RecordCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCS
     SetLastError(error);  // start-up asks whether it already existed
     return h;
 }
-bool g_loopEntered = false;
-void CALLBACK EndStrayLoop(HWND, UINT, UINT_PTR, DWORD)
+// Start-up's loop driven by hand: each turn is the retry timer's next firing,
+// two seconds later on a clock of the test's, or the shell announcing a new
+// taskbar; once the icon is there the tray menu's Quit ends the run.
+struct LoopDrive {
+    int announceAt;  // the turn that announces the taskbar; 0: none
+    int turns;
+    bool quitPosted, strayed;
+    DWORD clock;  // what GetTickCount answers
+} g_drive;
+decltype(GetMessageA)* g_realGetMessage = nullptr;
+DWORD WINAPI FakeGetTickCount() { return g_drive.clock; }
+
+BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
 {
-    g_loopEntered = true;
-    PostQuitMessage(0);
+    if (g_app.waitingForTaskbar) {
+        if (++g_drive.turns > 100) {
+            g_drive.strayed = true;  // should it wait for ever
+            PostQuitMessage(0);
+        } else if (g_drive.turns == g_drive.announceAt) {
+            g_steps.push_back("taskbar created");
+            g_notifyFailures = 0;
+            SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+            PostMessageA(g_app.background, WM_NULL, 0, 0);  // the next turn comes
+        } else {
+            g_steps.push_back("tick");
+            g_drive.clock += 2000;
+            PostMessageA(g_app.background, WM_TIMER, kTaskbarTimer, 0);
+        }
+    } else if (g_tray.added && !g_drive.quitPosted) {
+        g_drive.quitPosted = true;
+        PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
+    }
+    return g_realGetMessage(msg, window, first, last);
+}
+
+// The background window's timers are noted, not armed: the drive fires them.
+UINT_PTR WINAPI NotedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
+{
+    char step[40];
+    std::snprintf(step, sizeof step, "timer %u: %u ms", static_cast<unsigned>(id), interval);
+    if (window && window == g_app.background) g_steps.push_back(step);
+    return id;
+}
+
+BOOL WINAPI NotedKillTimer(HWND window, UINT_PTR id)
+{
+    if (window && window == g_app.background) g_steps.push_back("kill " + std::to_string(id));
+    return TRUE;
 }
 }  // namespace
 
-// The whole start-up with a shell that refuses the icon: the user is told
-// in the system's words, and the program ends with 0 without its loop.
-TEST(Tray, StartUpEndsWhenTheIconCannotBeAdded)
+// Started at logon before the taskbar exists, the program waits for it,
+// trying again every two seconds and when the shell announces itself, with
+// no chicken meanwhile. Once the icon is there it goes on as at any start;
+// after two minutes without it, the user is told in the system's words and
+// the program ends through its normal shut-down.
+TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
 {
-    test::CleanRegistry clean;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 1000);
-    test::WriteValue("CountHits", 2);
-    test::WriteValue("TimeSum", 10);
-    g_boxes.clear();
-    g_mutex = nullptr;
-    g_loopEntered = false;
-    int result = -1;
-    {
-        FakeShell shell(FALSE, ERROR_TIMEOUT);
-        test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
-        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &RecordCreateMutex);
-        ASSERT_TRUE(box.Installed() && mutex.Installed());
-        g_realCreateMutex = mutex.Original<decltype(CreateMutexA)>();
-        // Should the loop run after all, this ends it and tells.
-        UINT_PTR watchdog = SetTimer(nullptr, 0, 5000, EndStrayLoop);
-        result = WingzapMain(GetModuleHandleA(nullptr));
-        KillTimer(nullptr, watchdog);
-        EXPECT_FALSE(g_loopEntered) << "the message loop ran";
-        EXPECT_EQ(1u, g_notifyCalls.size()) << "one add, no tooltip, no delete";
-        if (!g_notifyCalls.empty()) {
-            EXPECT_EQ(DWORD(NIM_ADD), g_notifyCalls[0].message);
+    std::vector<std::string> refusedThroughout = {"add failed", "timer 3: 2000 ms"};
+    for (int i = 0; i < 60; ++i) refusedThroughout.insert(refusedThroughout.end(), {"tick", "add failed"});
+    refusedThroughout.insert(refusedThroughout.end(), {"kill 3", "box"});
+    const struct {
+        const char* what;
+        int failures;  // adds refused before the shell takes one; -1: all
+        int announceAt;
+        std::vector<std::string> steps;
+    } cases[] = {
+        {"the taskbar comes on the third try", 3, 0,
+         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "tick", "add failed", "tick", "add", "kill 3",
+          "modify", "timer 2: 541000 ms", "delete"}},
+        {"the taskbar announces itself", 2, 2,
+         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "taskbar created", "add", "kill 3", "modify",
+          "timer 2: 541000 ms", "delete"}},
+        {"no taskbar for two minutes", -1, 0, refusedThroughout},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::CleanRegistry clean;
+        test::ResetAllModules();
+        test::WriteValue("UseSound", 0);
+        test::WriteValue("Speed", 1000);
+        test::WriteValue("CountHits", 2);
+        test::WriteValue("TimeSum", 10);
+        g_boxes.clear();
+        g_mutex = nullptr;
+        g_drive = LoopDrive{c.announceAt, 0, false, false, 0xFFFFF000u};  // the tick count wraps meanwhile
+        int result = -1;
+        {
+            FakeShell shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures);
+            test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
+            test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &RecordCreateMutex);
+            test::ImportHook loop("USER32.dll", "GetMessageA", &DrivingGetMessage);
+            test::ImportHook tick("KERNEL32.dll", "GetTickCount", &FakeGetTickCount);
+            test::ImportHook setTimer("USER32.dll", "SetTimer", &NotedSetTimer);
+            test::ImportHook killTimer("USER32.dll", "KillTimer", &NotedKillTimer);
+            ASSERT_TRUE(shell.Installed() && box.Installed() && mutex.Installed() && loop.Installed() &&
+                        tick.Installed() && setTimer.Installed() && killTimer.Installed());
+            g_realCreateMutex = mutex.Original<decltype(CreateMutexA)>();
+            g_realGetMessage = loop.Original<decltype(GetMessageA)>();
+            result = WingzapMain(GetModuleHandleA(nullptr));
         }
-    }
-    EXPECT_EQ(0, result);
-    ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ("Wingzap Error", g_boxes[0].caption);
-    EXPECT_EQ(SystemText(ERROR_TIMEOUT), g_boxes[0].text);
-    EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), g_boxes[0].type);
-    // The shut-down still wrote the counters.
-    DWORD hits = 0, timeSum = 0;
-    EXPECT_TRUE(test::ReadValue("CountHits", &hits));
-    EXPECT_TRUE(test::ReadValue("TimeSum", &timeSum));
-    EXPECT_EQ(2u, hits);
-    EXPECT_EQ(10u, timeSum);
+        EXPECT_EQ(0, result);
+        EXPECT_FALSE(g_drive.strayed) << "still waiting after 100 turns";
+        // The first chicken's delay is drawn once the icon is there (41 mod
+        // 1000 + 500 s); the tooltip comes first.
+        EXPECT_EQ(c.steps, g_steps);
+        if (c.failures < 0) {
+            ASSERT_EQ(1u, g_boxes.size());
+            EXPECT_EQ(nullptr, g_boxes[0].owner);
+            EXPECT_EQ("Wingzap Error", g_boxes[0].caption);
+            EXPECT_EQ(SystemText(ERROR_TIMEOUT), g_boxes[0].text);
+            EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), g_boxes[0].type);
+        } else {
+            EXPECT_TRUE(g_boxes.empty());
+        }
+        // The shut-down wrote the counters back either way.
+        DWORD hits = 0, timeSum = 0;
+        EXPECT_TRUE(test::ReadValue("CountHits", &hits));
+        EXPECT_TRUE(test::ReadValue("TimeSum", &timeSum));
+        EXPECT_EQ(2u, hits);
+        EXPECT_EQ(10u, timeSum);
 
-    // Leave the process as a fresh one: no windows, no single-instance guard.
-    HWND background = g_app.background;
-    test::ResetAllModules();
-    if (background) DestroyWindow(background);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    ASSERT_NE(nullptr, g_mutex);
-    CloseHandle(g_mutex);
+        // Leave the process as a fresh one: no windows, no single-instance guard.
+        HWND background = g_app.background;
+        test::ResetAllModules();
+        if (background) DestroyWindow(background);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+        ASSERT_NE(nullptr, g_mutex);
+        CloseHandle(g_mutex);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -13,10 +13,19 @@
 #include "ui/commands.h"
 #include "ui/tray.h"
 
-AppState g_app = {nullptr, nullptr, nullptr};
+AppState g_app = {};
 
 static const char kSpriteClass[] = "SkyroostSprite";
 static const char kBackgroundClass[] = "SkyroostBackground";
+
+// Started at logon, the program may come before the taskbar: the icon is
+// tried again every two seconds and whenever the shell announces itself,
+// for two minutes.
+static const UINT kTaskbarRetryMilliseconds = 2000;
+static const DWORD kTaskbarWaitMilliseconds = 120000;
+static_assert(static_cast<UINT_PTR>(kTaskbarTimer) != kAnimationTimer &&
+                  static_cast<UINT_PTR>(kTaskbarTimer) != kLaunchTimer,
+              "one id per timer");
 
 int WingzapMain(HINSTANCE instance)
 {
@@ -74,17 +83,59 @@ int CreateAppWindows()
     return g_app.sprite ? 1 : 0;
 }
 
+static BOOL AddIcon()
+{
+    return AddTrayIcon(g_app.background, kTrayIconId, g_app.trayIcon, "Wingzap", TaskIconMessage());
+}
+
+static void WaitForTaskbar()
+{
+    g_app.waitingForTaskbar = true;
+    g_app.waitStart = GetTickCount();
+    SetTimer(g_app.background, kTaskbarTimer, kTaskbarRetryMilliseconds, nullptr);
+}
+
+static void StopWaiting()
+{
+    g_app.waitingForTaskbar = false;
+    KillTimer(g_app.background, kTaskbarTimer);
+}
+
+// Another try while start-up waits. With the icon there, start-up goes on
+// as usual: the tooltip, and the first delay drawn now. Two minutes without
+// it, and the user is told and the program ends.
+static LRESULT RetryTrayIcon()
+{
+    if (!g_app.waitingForTaskbar) return 0;
+    if (AddIcon()) {
+        StopWaiting();
+        UpdateTrayTooltip();
+        ScheduleNextChicken();
+    } else if (GetTickCount() - g_app.waitStart >= kTaskbarWaitMilliseconds) {
+        StopWaiting();
+        TellAddFailed();
+        PostQuitMessage(0);  // after the box, whose own loop would take the quit
+    }
+    return 0;
+}
+
 int Run()
 {
-    HICON trayIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
+    g_app.trayIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
     PlaySoundResource(IDW_LAUNCH, 0);
     FreezeScreen();  // the first launch picks its row with this screen size
     if (!CreateAppWindows()) return 0;
-    if (!AddTrayIcon(g_app.background, kTrayIconId, trayIcon, "Wingzap", TaskIconMessage())) return 0;
-    UpdateTrayTooltip();
-    ShowWindow(g_app.background, SW_SHOWNORMAL);
-    ShowWindow(g_app.sprite, SW_SHOWNORMAL);
-    ScheduleNextChicken();
+    const BOOL added = AddIcon();
+    if (added) UpdateTrayTooltip();
+    // Shown without activation: the parked 1 x 1 window must not take the
+    // foreground from the program the user is in. A flight's click still
+    // activates it.
+    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
+    if (added)
+        ScheduleNextChicken();
+    else
+        WaitForTaskbar();
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -93,6 +144,7 @@ int Run()
     }
 
     ReleaseScreen();
+    if (!g_tray.added) return 0;  // the taskbar never came
     DeleteTrayIcon(g_app.background, kTrayIconId);
     return 1;
 }
@@ -106,6 +158,17 @@ static LRESULT OnEndSession(WPARAM ending)
         SaveStatistics();
     }
     return 0;
+}
+
+static LRESULT OnTimer(WPARAM timer)
+{
+    return timer == kTaskbarTimer ? RetryTrayIcon() : OnFlightTimer(timer);
+}
+
+// A new taskbar: the first icon at last, or the one it lost.
+static LRESULT OnShellStarted()
+{
+    return g_app.waitingForTaskbar ? RetryTrayIcon() : OnTaskbarCreated();
 }
 
 // Nothing but the quit message ends the program; if the window goes anyway,
@@ -123,14 +186,14 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
         OnTrayCallback(wParam, lParam);
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    if (message == TaskbarCreatedMessage() && message != 0) return OnTaskbarCreated();
+    if (message == TaskbarCreatedMessage() && message != 0) return OnShellStarted();
 
     switch (message) {
     case WM_COMMAND: return OnCommand(wParam);
     case WM_ERASEBKGND: return EraseRule();
     case WM_SETCURSOR: return CursorRule();
     case WM_CHAR: return OnChar(wParam);
-    case WM_TIMER: return OnFlightTimer(wParam);
+    case WM_TIMER: return OnTimer(wParam);
     case WM_LBUTTONDOWN: return OnBackgroundClick(lParam);
     case WM_PAINT: return PaintBackground(window);
     case WM_CLOSE: return 0;
@@ -154,5 +217,5 @@ LRESULT CALLBACK SpriteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 void App_Reset()
 {
-    g_app = AppState{nullptr, nullptr, nullptr};
+    g_app = AppState{};
 }

@@ -7,8 +7,15 @@ struct AppState {
     HINSTANCE instance;  // every resource is loaded from it
     HWND background;     // covers the screen during a flight; gets timers, tray, keys
     HWND sprite;         // child of the background window; shows the chicken
+    HICON trayIcon;      // the picture start-up puts into the tray
+    bool waitingForTaskbar;  // the first add of the icon failed: no chickens until one succeeds
+    DWORD waitStart;         // GetTickCount when that first add failed
 };
 extern AppState g_app;
+
+// The background window's third timer, beside the flight's two: another try
+// at the tray icon while start-up waits for the taskbar.
+enum : UINT_PTR { kTaskbarTimer = 3 };
 
 int WingzapMain(HINSTANCE instance);
 int RegisterWindowClasses(HINSTANCE instance);

@@ -84,6 +84,7 @@ static void FallTick()
 {
     if (g_flight.fallCounter <= 0) {
         EndFlight();
+        SaveStatistics();  // the hit, counted and shown when it landed
         ScheduleNextChicken();
         return;
     }
@@ -110,11 +111,14 @@ void AnimationTick()
         FlyTick();
 }
 
+// A flight's counts reach the registry when it ends, not only at the quit:
+// a crash, a kill or a power cut loses at most the flight in progress.
 static void MissedChicken()
 {
     g_statistics.CountMissedChicken += 1;
     EndFlight();
     UpdateTrayTooltip();
+    SaveStatistics();
     ScheduleNextChicken();
 }
 

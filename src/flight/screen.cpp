@@ -121,7 +121,10 @@ static void ReleaseScreenState()
 int FreezeScreen()
 {
     ReleaseScreenState();  // the start-up snapshot, when the first chicken comes
-    g_screen.PreviousForeground = GetForegroundWindow();
+    // Only a flight's freeze takes the focus away and gives it back. The one
+    // at start-up runs before the windows exist and remembers nobody, so the
+    // quit cannot pull forward a window the user left long ago.
+    g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     g_screen.DisplayContext = display;
     g_screen.ScreenSnapshot = CreateCompatibleDC(display);
@@ -140,6 +143,10 @@ int FreezeScreen()
     // The background window is still parked, so the program is not in the picture.
     BitBlt(g_screen.ScreenSnapshot, 0, 0, w, h, display, 0, 0, SRCCOPY);
     MoveWindow(g_app.background, 0, 0, w, h, TRUE);
+    // Painted now, the sprite too where it shows: the launch sound that
+    // follows holds the thread, and a composited desktop shows a window that
+    // has not painted yet as black or stale until the loop runs again.
+    UpdateWindow(g_app.background);
     return 1;
 }
 
@@ -148,7 +155,11 @@ BOOL ReleaseScreen()
     MoveWindow(g_app.sprite, -90, -60, 90, 60, FALSE);
     MoveWindow(g_app.background, -100, -100, 1, 1, TRUE);
     ReleaseScreenState();
-    return SetForegroundWindow(g_screen.PreviousForeground);
+    // Given back once: a later release (the quit, a new speed between
+    // flights) leaves the foreground with whoever has it by then.
+    HWND previous = g_screen.PreviousForeground;
+    g_screen.PreviousForeground = nullptr;
+    return previous ? SetForegroundWindow(previous) : FALSE;
 }
 
 void RefreshSnapshotStrip(int x, int y, int width, int height)

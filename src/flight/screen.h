@@ -22,7 +22,7 @@ struct ScreenState {
     HBITMAP snapshotBitmap, snapshotPrevious;
     HDC ComposeSurface;   // 100 x 90, where a paint is composed
     HBITMAP composeBitmap, composePrevious;
-    HWND PreviousForeground;
+    HWND PreviousForeground;  // in front when a flight froze the screen; until its release
 
     int screenWidth, screenHeight;  // of the last FreezeScreen; outlive the screen state
     UINT taskIconMessage, showMenuMessage;

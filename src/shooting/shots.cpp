@@ -22,24 +22,28 @@ static void CountHit()
     g_flight.fallCounter = kFallTicks;
 }
 
-static void CountMissedShot(int x, int y)
+// Sound first, so that it is heard at once; the caller punches the hole.
+static void CountMissedShot()
 {
     g_statistics.CountMissedShots += 1;
-    PlaySoundResource(IDW_SHOT, 1);  // before the enumeration, so it is heard at once
-    ShootHole(x, y);
+    PlaySoundResource(IDW_SHOT, 1);
 }
 
 // The hit box is the flying window less its left column and top row.
 LRESULT OnSpriteClick(LPARAM position)
 {
     RECT r;
-    GetWindowRect(g_app.sprite, &r);
+    const bool placed = GetWindowRect(g_app.sprite, &r) != FALSE;
     int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
     if (g_flight.hit) return 0;  // already falling: nothing counts
-    if (x > 0 && x < 90 && y > 0 && y < 60)
+    if (placed && x > 0 && x < 90 && y > 0 && y < 60) {
         CountHit();
-    else
-        CountMissedShot(r.left + x, r.top + y);
+        return 0;
+    }
+    // Without the window's place the shot cannot be judged: a miss, heard
+    // but holing nothing, since its screen point is unknown.
+    CountMissedShot();
+    if (placed) ShootHole(r.left + x, r.top + y);
     return 0;
 }
 
@@ -48,6 +52,7 @@ LRESULT OnSpriteClick(LPARAM position)
 LRESULT OnBackgroundClick(LPARAM position)
 {
     if (g_flight.hit) return 0;
-    CountMissedShot(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+    CountMissedShot();
+    ShootHole(GET_X_LPARAM(position), GET_Y_LPARAM(position));
     return 0;
 }

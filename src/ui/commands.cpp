@@ -61,7 +61,12 @@ static void SetToggleText(HMENU popup)
 void ShowTrayMenu()
 {
     POINT at;
-    GetCursorPos(&at);
+    if (!GetCursorPos(&at)) {
+        // Undefined after a failure: open at the tray's corner instead,
+        // the bottom right of the primary screen.
+        at.x = GetSystemMetrics(SM_CXSCREEN) - 1;
+        at.y = GetSystemMetrics(SM_CYSCREEN) - 1;
+    }
     HMENU menu = LoadLocalizedMenu(IsNtPlatform() ? IDM_TRAY_NT : IDM_TRAY);
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, 0);
@@ -112,6 +117,7 @@ static void OptionsDuringFlight()
 {
     if (g_ui.BusyFlag) return;
     EndFlight();
+    SaveStatistics();  // the cut flight's shots, before a dialog that may stay open for long
     g_ui.BusyFlag = true;
     ShowOptionsDialog();
     ScheduleNextChicken();

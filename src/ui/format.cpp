@@ -3,6 +3,18 @@
 #include <cstdio>
 #include <cstring>
 
+// Width and precision up to 99: "%999999999d" would have printf pad a
+// billion characters, however small the buffer, and freeze the program.
+static const int kMostDigits = 2;
+
+// Skips a run of digits; false when it is longer than kMostDigits.
+static bool SkipShortNumber(const char*& p)
+{
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) ++digits;
+    return digits <= kMostDigits;
+}
+
 bool IsSingleNumberFormat(const char* format)
 {
     if (!format) return false;
@@ -11,10 +23,10 @@ bool IsSingleNumberFormat(const char* format)
         if (*p != '%') continue;
         ++p;
         while (*p && std::strchr("-+ #0", *p)) ++p;
-        while (*p >= '0' && *p <= '9') ++p;
+        if (!SkipShortNumber(p)) return false;
         if (*p == '.') {
             ++p;
-            while (*p >= '0' && *p <= '9') ++p;
+            if (!SkipShortNumber(p)) return false;
         }
         if (*p != 'd' && *p != 'i' && *p != 'u') return false;  // %%, %s, %n, *, length modifiers
         ++conversions;

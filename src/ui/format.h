@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // True when `format` holds exactly one integer conversion (%d, %i or %u,
-// with flags, width and precision) and nothing else printf would read.
+// with flags, and width and precision of at most two digits) and nothing
+// else printf would read.
 // Texts from resources and controls can be changed by anyone; only such a
 // format is safe to hand to printf with one number.
 bool IsSingleNumberFormat(const char* format);

@@ -29,9 +29,9 @@ static void CopyTip(char* field, const char* tip)
     lstrcpynA(field, tip ? tip : "", 64);
 }
 
-static void TellAddFailed()
+void TellAddFailed()
 {
-    DWORD error = GetLastError();
+    DWORD error = g_tray.addError;  // what the add met, not what happened since
     char* text = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
                    nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
@@ -52,7 +52,7 @@ BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callback
     CopyTip(data.szTip, tip);
     BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
     if (!added) {
-        TellAddFailed();
+        g_tray.addError = GetLastError();
         return added;
     }
     g_tray.owner = owner;

@@ -12,10 +12,15 @@ struct TrayState {
     char tip[64];       // the tooltip shown now
     bool added;
     UINT taskbarCreatedMessage;
+    DWORD addError;     // GetLastError of the last failed add
 };
 extern TrayState g_tray;
 
+// Tells nobody when it fails; TellAddFailed does, once start-up gives up.
 BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage);
+// The system's text for the error of the last failed add, in a box captioned
+// "Wingzap Error".
+void TellAddFailed();
 BOOL DeleteTrayIcon(HWND owner, UINT id);
 BOOL SetTrayIcon(HWND owner, UINT id, HICON icon);
 BOOL SetTrayTip(HWND owner, UINT id, const char* tip);

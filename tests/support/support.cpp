@@ -417,8 +417,8 @@ Program::Program(bool createWindows)
     loaded_ = LoadFrameBanks() == 1;
     if (createWindows) {
         CreateAppWindows();
-        ShowWindow(g_app.background, SW_SHOWNORMAL);
-        ShowWindow(g_app.sprite, SW_SHOWNORMAL);
+        ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+        ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
     }
 }
 
@@ -468,6 +468,11 @@ bool Process::Ended(DWORD ms, DWORD* code) const
 {
     if (!started_ || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(info_.hProcess, code) != FALSE;
+}
+
+bool Process::Kill()
+{
+    return started_ && TerminateProcess(info_.hProcess, 1) && WaitForSingleObject(info_.hProcess, 10000) == WAIT_OBJECT_0;
 }
 
 DWORD Process::Wait(DWORD ms) const

@@ -206,6 +206,9 @@ public:
     bool Ended(DWORD ms, DWORD* code) const;
     // The exit code, or STILL_ACTIVE when it did not end within `ms`.
     DWORD Wait(DWORD ms) const;
+    // Ends it from outside, as a crash or a power cut would: no quit, no
+    // shut-down of its own. True once it has ended.
+    bool Kill();
 
 private:
     PROCESS_INFORMATION info_ = {};
