@@ -522,8 +522,8 @@ TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
     Sample s;
-    EXPECT_TRUE(test::WaitFor([&] { return TakeSample(background, sprite, &s) && InFlight(s, 76); }, 60000))
-        << "the third flight never came";
+    EXPECT_TRUE(test::Awaited("the third flight", [&] { return TakeSample(background, sprite, &s) && InFlight(s, 76); },
+                              60000));
     ASSERT_TRUE(program.Running()) << "the program ended on its own";
     ASSERT_TRUE(program.Kill());
     ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
