@@ -504,8 +504,8 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
 }
 
 // Killed between flights, the program leaves the counts of every flight that
-// has ended: each end stores the counters. The first two flights (rows 181
-// and 150) are missed; the kill comes once the third (row 76) is in the air.
+// has ended: each end stores the counters. The first two flights are
+// missed; the kill comes once the third is in the air.
 TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
 {
     test::CleanRegistry registry;
@@ -515,8 +515,8 @@ TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
     test::WriteValue("CountMissedShots", 11);
     test::WriteValue("CountMissedChicken", 2);
     // No TimeSum: it is there afterwards only if a flight's end stored the counters.
-    // A small desktop makes the flights short. The third flight's row there:
-    // its draw 24464 modulo 480 less 90, plus 20.
+    // A small desktop makes the flights short. The third flight's row there
+    // is its draw 24464 modulo 480 less 90, plus 20: 304.
     test::ScreenSize size(640, 480);
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take 640x480";
 
