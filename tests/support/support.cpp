@@ -261,6 +261,24 @@ void PumpMessages()
     }
 }
 
+bool MoveXPointer(int x, int y)
+{
+    // Wine starts a Unix program like any other, with this environment.
+    char command[100];
+    std::snprintf(command, sizeof command, "/usr/bin/xdotool mousemove %d %d", x, y);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    WaitForSingleObject(info.hProcess, 10000);
+    DWORD code = 1;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code == 0;
+}
+
 COLORREF ScreenPixel(int x, int y)
 {
     HDC screen = GetDC(nullptr);

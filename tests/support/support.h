@@ -101,6 +101,11 @@ std::vector<std::string> ValueNames();
 // Handles all pending messages of this thread.
 void PumpMessages();
 
+// Moves the X server's pointer to a point of the virtual desktop (which
+// lies at the X screen's top left) with xdotool, as a mouse would; false
+// where there is no xdotool to run.
+bool MoveXPointer(int x, int y);
+
 // Pixel of the live screen.
 COLORREF ScreenPixel(int x, int y);
 
