@@ -70,6 +70,16 @@ struct StoredValue {
     DWORD value;
 };
 
+// REG_DWORD values written into the program's key.
+void Store(const std::vector<StoredValue>& values)
+{
+    for (const StoredValue& v : values) test::WriteValue(v.name, v.value);
+}
+
+// A user with counters, chickens at once and no sound.
+const std::vector<StoredValue> kFlyingUser = {
+    {"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11}, {"CountMissedChicken", 2}};
+
 // Exactly these REG_DWORD values in the program's key.
 void ExpectStored(const std::vector<StoredValue>& expected)
 {
@@ -218,11 +228,7 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     test::ScreenSize size(desktop.width, desktop.height);
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << DesktopName({desktop, 0});
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedShots", 11);
-    test::WriteValue("CountMissedChicken", 2);
+    Store(kFlyingUser);
     // No TimeSum: it is there afterwards only if the quit wrote the statistics.
 
     Process program(test::RuntimeExePath());
@@ -509,11 +515,7 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
 TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
 {
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedShots", 11);
-    test::WriteValue("CountMissedChicken", 2);
+    Store(kFlyingUser);
     // No TimeSum: it is there afterwards only if a flight's end stored the counters.
     // A small desktop makes the flights short. The third flight's row there
     // is its draw 24464 modulo 480 less 90, plus 20: 304.
