@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "res/localize.h"
+#include "res/resource.h"
 #include "store/store.h"
 #include "support.h"
+#include "ui/commands.h"
 #include "ui/tray.h"
 
 namespace {
@@ -407,7 +409,7 @@ TEST(Store, SaveSettingsCreatesTheKeyAndRewritesEveryTime)
     ExpectDword("Speed", 17);
 }
 
-TEST(Store, ResetPutsZerosInTheRegistryAtOnce)
+TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
 {
     test::CleanRegistry clean;
     FreshStore fresh;
@@ -426,7 +428,7 @@ TEST(Store, ResetPutsZerosInTheRegistryAtOnce)
     {
         test::ImportHook notify("SHELL32.dll", "Shell_NotifyIconA", &CaptureTip);
         ASSERT_TRUE(notify.Installed());
-        ResetStatistics();
+        OnCommand(CMD_RESET_STATISTICS);
     }
     EXPECT_EQ(0u, g_statistics.CountHits);
     EXPECT_EQ(0u, g_statistics.CountMissedShots);

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include "ui/tray.h"
-
-Settings g_settings = {1, 60};
-Statistics g_statistics = {0, 0, 0, 0};
+Settings g_settings;
+Statistics g_statistics;
 
 const char* const kRegistryKey = "Software\\Wingzap";
 
@@ -38,6 +36,12 @@ static void SetValue(HKEY key, const char* name, uint32_t value)
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
 }
 
+// The launch delay divides by the speed.
+static uint32_t NeverZero(uint32_t speed)
+{
+    return speed == 0 ? 1 : speed;
+}
+
 static HKEY OpenForWriting()
 {
     HKEY key = nullptr;
@@ -49,21 +53,20 @@ static HKEY OpenForWriting()
 
 int LoadSettings()
 {
-    g_settings.UseSound = 1;
-    g_settings.Speed = 60;
+    g_settings = Settings{};
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return 1;
     QueryValue(key, "UseSound", &g_settings.UseSound);
     QueryValue(key, "Speed", &g_settings.Speed);
-    if (g_settings.Speed == 0) g_settings.Speed = 1;  // the launch delay divides by it
+    g_settings.Speed = NeverZero(g_settings.Speed);
     RegCloseKey(key);
     return 1;
 }
 
 int LoadStatistics()
 {
-    g_statistics = Statistics{0, 0, 0, 0};
+    g_statistics = Statistics{};
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return 0;
@@ -92,9 +95,31 @@ int SaveStatistics()
 
 void ResetStatistics()
 {
-    g_statistics = Statistics{0, 0, 0, 0};
+    g_statistics = Statistics{};
     SaveStatistics();
-    UpdateTrayTooltip();
+}
+
+void TakeSettings(uint32_t useSound, uint32_t speed)
+{
+    g_settings.UseSound = useSound;
+    g_settings.Speed = NeverZero(speed);
+    SaveSettings();
+}
+
+void AddHit(uint32_t reactionMilliseconds)
+{
+    g_statistics.CountHits += 1;
+    g_statistics.TimeSum += reactionMilliseconds;
+}
+
+void AddMissedShot()
+{
+    g_statistics.CountMissedShots += 1;
+}
+
+void AddMissedChicken()
+{
+    g_statistics.CountMissedChicken += 1;
 }
 
 uint32_t MeanReactionTime()
@@ -104,6 +129,6 @@ uint32_t MeanReactionTime()
 
 void Store_Reset()
 {
-    g_settings = Settings{1, 60};
-    g_statistics = Statistics{0, 0, 0, 0};
+    g_settings = Settings{};
+    g_statistics = Statistics{};
 }

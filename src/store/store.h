@@ -3,17 +3,18 @@
 #pragma once
 #include <cstdint>
 
+// The defaults stand for whatever the registry does not supply.
 struct Settings {
-    uint32_t UseSound;  // non-zero plays sounds
-    uint32_t Speed;     // mean seconds between chickens, never 0
+    uint32_t UseSound = 1;  // non-zero plays sounds
+    uint32_t Speed = 60;    // mean seconds between chickens, never 0
 };
 
 // Counters wrap around; nobody tests for overflow.
 struct Statistics {
-    uint32_t CountHits;
-    uint32_t CountMissedShots;
-    uint32_t CountMissedChicken;
-    uint32_t TimeSum;  // milliseconds from appearance to hit, over all hits
+    uint32_t CountHits = 0;
+    uint32_t CountMissedShots = 0;
+    uint32_t CountMissedChicken = 0;
+    uint32_t TimeSum = 0;  // milliseconds from appearance to hit, over all hits
 };
 
 extern Settings g_settings;
@@ -25,7 +26,17 @@ int LoadSettings();
 int LoadStatistics();
 void SaveSettings();
 int SaveStatistics();
+// Zeroes the counters, in memory and in the registry; the caller refreshes
+// what shows them.
 void ResetStatistics();
+
+// The dialog's choice, kept and written: a Speed of 0 becomes 1.
+void TakeSettings(uint32_t useSound, uint32_t speed);
+
+// The counters of a flight's events; nothing reaches the registry here.
+void AddHit(uint32_t reactionMilliseconds);
+void AddMissedShot();
+void AddMissedChicken();
 
 // TimeSum / CountHits in unsigned division; 0 while nothing was hit.
 uint32_t MeanReactionTime();

@@ -100,13 +100,20 @@ static void CmdInfo()
     g_ui.BusyFlag = false;
 }
 
+// The tooltip's mean goes back to 0 with the counters.
+static void CmdResetStatistics()
+{
+    ResetStatistics();
+    UpdateTrayTooltip();
+}
+
 LRESULT OnCommand(WPARAM command)
 {
     switch (command) {
     case CMD_QUIT: PostQuitMessage(0); break;
     case CMD_INFO: CmdInfo(); break;
     case CMD_RESET_WINDOWS: RepairWindows(); break;  // on every platform, offered or not
-    case CMD_RESET_STATISTICS: ResetStatistics(); break;
+    case CMD_RESET_STATISTICS: CmdResetStatistics(); break;
     case CMD_TOGGLE_ENABLED: ToggleEnabled(); break;
     default: break;
     }

@@ -53,12 +53,10 @@ uint32_t ParseSpeedText(const char* text)
 
 static INT_PTR OnOptionsOk(HWND dialog)
 {
-    g_settings.UseSound = SendMessageA(GetDlgItem(dialog, IDC_USE_SOUND), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+    const bool sound = SendMessageA(GetDlgItem(dialog, IDC_USE_SOUND), BM_GETCHECK, 0, 0) == BST_CHECKED;
     char text[10] = "";  // the first 9 characters: no overflow possible
     GetWindowTextA(GetDlgItem(dialog, IDC_SPEED_EDIT), text, sizeof text);
-    g_settings.Speed = ParseSpeedText(text);
-    if (g_settings.Speed == 0) g_settings.Speed = 1;
-    SaveSettings();
+    TakeSettings(sound ? 1 : 0, ParseSpeedText(text));
     EndDialog(dialog, IDOK);
     return 1;
 }
