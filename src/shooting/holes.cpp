@@ -13,7 +13,9 @@ BOOL ShootHole(int x, int y)
     return EnumWindows(PunchHole, 0);
 }
 
-static bool Skipped(HWND window, const RECT& r)
+// Windows the shot leaves whole: none, minimised, ours, the desktop, or
+// not under the shot point.
+static bool IsSpared(HWND window, const RECT& r)
 {
     if (!window || IsIconic(window)) return true;
     if (window == g_app.background || window == g_app.sprite || window == GetDesktopWindow()) return true;
@@ -34,7 +36,8 @@ static HRGN CopyOwnRegion(HWND window)
     return copy;
 }
 
-static void Remember(HWND window)
+// Each window enters the list once, with the shape it had before its first hole.
+static void RememberOriginalShape(HWND window)
 {
     for (const HoledWindow& h : g_holes.HoledWindowList)
         if (h.window == window) return;
@@ -44,8 +47,8 @@ static void Remember(HWND window)
 BOOL CALLBACK PunchHole(HWND window, LPARAM)
 {
     RECT r;
-    if (!GetWindowRect(window, &r) || Skipped(window, r)) return TRUE;
-    Remember(window);
+    if (!GetWindowRect(window, &r) || IsSpared(window, r)) return TRUE;
+    RememberOriginalShape(window);
 
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
