@@ -24,6 +24,7 @@
 #include "store/store.h"
 #include "ui/commands.h"
 #include "ui/tray.h"
+#include "support.h"
 
 namespace {
 
@@ -48,29 +49,14 @@ void Report(const char* what, std::vector<double> ms, const char* unit = "ms")
     std::printf("| %-44s | %6zu | %9.3f | %9.3f | %9.3f | %s |\n", what, n, median, p95, max, unit);
 }
 
-void Reset()
-{
-    RepairWindows();
-    Screen_Reset();
-    Flight_Reset();
-    Store_Reset();
-    Tray_Reset();
-    Ui_Reset();
-}
-
 // The program's modules in this process, as start-up sets them up.
-void StartModules()
+void StartBenchModules()
 {
-    HINSTANCE self = GetModuleHandleA(nullptr);
-    g_app.instance = self;
-    InitLanguage(self);
+    StartModules(GetModuleHandleA(nullptr));
     g_settings.UseSound = 0;  // the launch sound would block 1.4 s per flight
     g_settings.Speed = 1;
-    RegisterWindowClasses(self);
-    LoadFrameBanks();
     CreateAppWindows();
-    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
-    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
+    ShowAppWindows();
 }
 
 void Pump()
@@ -331,7 +317,7 @@ void BenchStartupParts()
         double t0 = g_clock.Now();
         LoadFrameBanks();
         banks.push_back(g_clock.Now() - t0);
-        HICON icon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(108));
+        HICON icon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
         t0 = g_clock.Now();
         AddTrayIcon(g_app.background, kTrayIconId, icon, "Wingzap", TaskIconMessage());
         UpdateTrayTooltip();
@@ -417,7 +403,7 @@ void BenchTimerPeriod()
 // profiler or a system-call tracer.
 int TicksMain(int count)
 {
-    StartModules();
+    StartBenchModules();
     FreezeScreen();
     SelectFrame(g_screen.RightBank, 1);
     g_flight.step = 5;
@@ -451,24 +437,16 @@ int StagesMain()
 {
     std::printf("  %-34s %7.1f ms\n", "entry", SinceCreation());
     HINSTANCE self = GetModuleHandleA(nullptr);
-    g_app.instance = self;
-    InitLanguage(self);
-    LoadSettings();
-    LoadStatistics();
-    std::printf("  %-34s %7.1f ms\n", "language, settings, statistics", SinceCreation());
-    RegisterWindowClasses(self);
-    std::printf("  %-34s %7.1f ms\n", "window classes", SinceCreation());
-    LoadFrameBanks();
-    std::printf("  %-34s %7.1f ms\n", "frame banks", SinceCreation());
+    StartModules(self);
+    std::printf("  %-34s %7.1f ms\n", "language, stored values, art", SinceCreation());
     FreezeScreen();
     std::printf("  %-34s %7.1f ms\n", "first freeze", SinceCreation());
     CreateAppWindows();
     std::printf("  %-34s %7.1f ms\n", "windows", SinceCreation());
-    AddTrayIcon(g_app.background, kTrayIconId, LoadIconA(self, MAKEINTRESOURCEA(108)), "Wingzap", TaskIconMessage());
+    AddTrayIcon(g_app.background, kTrayIconId, LoadIconA(self, MAKEINTRESOURCEA(IDI_ENABLED)), "Wingzap", TaskIconMessage());
     UpdateTrayTooltip();
     std::printf("  %-34s %7.1f ms\n", "tray icon and tooltip", SinceCreation());
-    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
-    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
+    ShowAppWindows();
     std::printf("  %-34s %7.1f ms\n", "windows shown", SinceCreation());
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
@@ -487,7 +465,7 @@ int main(int argc, char** argv)
         return VictimMain(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     const char* program = argc > 1 ? argv[1] : "Wingzap.exe";
 
-    StartModules();
+    StartBenchModules();
     FreezeScreen();
     std::printf("\nScreen %d x %d\n\n", g_screen.screenWidth, g_screen.screenHeight);
     ReleaseScreen();
@@ -501,10 +479,10 @@ int main(int argc, char** argv)
     BenchEndurance();
     BenchTimerPeriod();
     Pump();
-    Reset();
+    test::ResetAllModules();
     BenchStartup(program);
     BenchEmptyStartup();
-    StartModules();
+    StartBenchModules();
     BenchStartupParts();
     return 0;
 }

@@ -112,11 +112,11 @@ bool IsFullScreen(int width, int height)
 // the whole screen.
 BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
 {
-    if (target && target == g_screen.ScreenSnapshot && source == g_screen.DisplayContext &&
+    if (target && target == g_screen.ScreenSnapshot.dc && source == g_screen.DisplayContext &&
         !IsFullScreen(width, height))
         Record(kStripCall, nullptr, x, y, width, height);
     // The background window's paint: the snapshot copied into its own DC.
-    if (target && source && source == g_screen.ScreenSnapshot && WindowFromDC(target) == g_app.background)
+    if (target && source && source == g_screen.ScreenSnapshot.dc && WindowFromDC(target) == g_app.background)
         Record(kBackgroundPaintCall, nullptr, x, y, width, height);
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
@@ -124,7 +124,7 @@ BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC
 
 HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
 {
-    if (dc && (dc == g_screen.FrameSurface || dc == g_screen.MaskSurface)) g_selections.push_back({dc, object});
+    if (dc && (dc == g_screen.FrameSurface.dc || dc == g_screen.MaskSurface.dc)) g_selections.push_back({dc, object});
     return g_realSelectObject(dc, object);
 }
 
@@ -294,8 +294,8 @@ void SelectedFrames(const FrameBank& bank, int* frame, int* mask)
 {
     *frame = *mask = -1;
     for (const Selection& s : g_selections) {
-        if (s.surface == g_screen.FrameSurface) *frame = FrameNumber(bank.frames, s.object);
-        if (s.surface == g_screen.MaskSurface) *mask = FrameNumber(bank.masks, s.object);
+        if (s.surface == g_screen.FrameSurface.dc) *frame = FrameNumber(bank.frames, s.object);
+        if (s.surface == g_screen.MaskSurface.dc) *mask = FrameNumber(bank.masks, s.object);
     }
 }
 
@@ -661,13 +661,13 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(60, sprite.bottom - sprite.top);
     // A held screen released twice: the second finds nothing.
     FreezeScreen();
-    EXPECT_NE(nullptr, g_screen.ScreenSnapshot);
+    EXPECT_NE(nullptr, g_screen.ScreenSnapshot.dc);
     ReleaseScreen();
     ReleaseScreen();
     EndFlight();
     EXPECT_EQ(nullptr, g_screen.DisplayContext);
-    EXPECT_EQ(nullptr, g_screen.ScreenSnapshot);
-    EXPECT_EQ(nullptr, g_screen.ComposeSurface);
+    EXPECT_EQ(nullptr, g_screen.ScreenSnapshot.dc);
+    EXPECT_EQ(nullptr, g_screen.ComposeSurface.dc);
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
@@ -762,7 +762,7 @@ void PaintPatternIntoSnapshot(const RECT& r)
     for (int y = 0; y < pattern.height; ++y)
         for (int x = 0; x < pattern.width; ++x) pattern.pixels[y * pattern.width + x] = Pattern(r.left + x, r.top + y);
     GdiFlush();
-    BitBlt(g_screen.ScreenSnapshot, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
+    BitBlt(g_screen.ScreenSnapshot.dc, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
 }
 
 // What a window shows, read from its own device context.
@@ -1089,8 +1089,8 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         g_missingBitmap = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
-        EXPECT_EQ(nullptr, g_screen.FrameSurface);
-        EXPECT_EQ(nullptr, g_screen.MaskSurface);
+        EXPECT_EQ(nullptr, g_screen.FrameSurface.dc);
+        EXPECT_EQ(nullptr, g_screen.MaskSurface.dc);
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }

@@ -1,7 +1,5 @@
 #include "app/app.h"
 
-#include <windowsx.h>
-
 #include "flight/flight.h"
 #include "flight/screen.h"
 #include "res/localize.h"
@@ -33,12 +31,7 @@ int WingzapMain(HINSTANCE instance)
     HANDLE mutex = CreateMutexA(nullptr, FALSE, "Skyroost Mutex");
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
-    g_app.instance = instance;
-    InitLanguage(instance);
-    LoadSettings();
-    LoadStatistics();
-    RegisterWindowClasses(instance);
-    if (LoadFrameBanks()) Run();
+    if (StartModules(instance)) Run();
 
     RepairWindows();
     FreeFrameBanks();
@@ -46,7 +39,18 @@ int WingzapMain(HINSTANCE instance)
     return 0;
 }
 
-static ATOM RegisterClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon, HICON smallIcon)
+int StartModules(HINSTANCE instance)
+{
+    g_app.instance = instance;
+    InitLanguage(instance);
+    LoadSettings();
+    LoadStatistics();
+    RegisterWindowClasses(instance);
+    RegisterTrayMessages();
+    return LoadFrameBanks();
+}
+
+static ATOM RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, HICON icon, HICON smallIcon)
 {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -63,10 +67,10 @@ static ATOM RegisterClass(HINSTANCE instance, const char* name, WNDPROC procedur
 
 int RegisterWindowClasses(HINSTANCE instance)
 {
-    if (!RegisterClass(instance, kSpriteClass, SpriteWindowProc, nullptr, nullptr)) return 0;
+    if (!RegisterWindowClass(instance, kSpriteClass, SpriteWindowProc, nullptr, nullptr)) return 0;
     HICON app = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
     HICON small = LoadIconA(instance, MAKEINTRESOURCEA(IDI_ENABLED));
-    return RegisterClass(instance, kBackgroundClass, BackgroundWindowProc, app, small) ? 1 : 0;
+    return RegisterWindowClass(instance, kBackgroundClass, BackgroundWindowProc, app, small) ? 1 : 0;
 }
 
 int CreateAppWindows()
@@ -81,6 +85,15 @@ int CreateAppWindows()
     g_app.sprite = CreateWindowExA(WS_EX_TOPMOST, kSpriteClass, "Sprite", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1,
                                    g_app.background, nullptr, g_app.instance, nullptr);
     return g_app.sprite ? 1 : 0;
+}
+
+void ShowAppWindows()
+{
+    // Without activation: the parked 1 x 1 window must not take the
+    // foreground from the program the user is in. A flight's click still
+    // activates it.
+    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
+    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
 }
 
 static BOOL AddIcon()
@@ -127,11 +140,7 @@ int Run()
     if (!CreateAppWindows()) return 0;
     const BOOL added = AddIcon();
     if (added) UpdateTrayTooltip();
-    // Shown without activation: the parked 1 x 1 window must not take the
-    // foreground from the program the user is in. A flight's click still
-    // activates it.
-    ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
-    ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
+    ShowAppWindows();
     if (added)
         ScheduleNextChicken();
     else
@@ -190,8 +199,8 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
 
     switch (message) {
     case WM_COMMAND: return OnCommand(wParam);
-    case WM_ERASEBKGND: return EraseRule();
-    case WM_SETCURSOR: return CursorRule();
+    case WM_ERASEBKGND: return OnEraseBackground();
+    case WM_SETCURSOR: return OnSetCursor();
     case WM_CHAR: return OnChar(wParam);
     case WM_TIMER: return OnTimer(wParam);
     case WM_LBUTTONDOWN: return OnBackgroundClick(lParam);
@@ -206,9 +215,9 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
 LRESULT CALLBACK SpriteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_SETCURSOR: return CursorRule();
+    case WM_SETCURSOR: return OnSetCursor();
     case WM_PAINT: return PaintSprite(window);
-    case WM_ERASEBKGND: return EraseRule();
+    case WM_ERASEBKGND: return OnEraseBackground();
     case WM_LBUTTONDOWN: return OnSpriteClick(lParam);
     case WM_CLOSE: return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);

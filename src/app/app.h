@@ -18,10 +18,15 @@ extern AppState g_app;
 enum : UINT_PTR { kTaskbarTimer = 3 };
 
 int WingzapMain(HINSTANCE instance);
+// Start-up up to the first window: the language, the stored settings and
+// counters, the window classes, the tray's message and the art. 0 when the
+// art cannot be loaded, and the program ends without a window.
+int StartModules(HINSTANCE instance);
 int RegisterWindowClasses(HINSTANCE instance);
 // The two windows as start-up creates them (parked, background hidden);
 // 0 when either cannot be created.
 int CreateAppWindows();
+void ShowAppWindows();
 int Run();
 
 LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -8,7 +8,7 @@
 #include "ui/commands.h"
 #include "ui/tray.h"
 
-FlightState g_flight = {0, 0, 0, 0, nullptr, 0, 0, 0, 0, 90, 60, 0, 0, 0};
+FlightState g_flight;
 
 // The program's own generator: one fixed sequence in every run.
 struct RandomState {
@@ -16,8 +16,8 @@ struct RandomState {
 };
 static RandomState g_random = {1};
 
-static const int kFlyWidth = 90, kFlyHeight = 60;
-static const int kFallWidth = 100, kFallHeight = 90;
+// A flight's row leaves this much room above and below the chicken.
+static const int kRowTop = 20, kRowBottom = 10;
 
 int NextRandom()
 {
@@ -37,14 +37,13 @@ UINT_PTR ScheduleNextChicken()
     return g_flight.launchTimerId;
 }
 
-// The row leaves 20 pixels above and 11 below a 60-pixel chicken. A screen
-// of 90 pixels or less has no such row: fly along the top instead of
-// dividing by zero.
+// The lowest row still leaves 11 pixels below the chicken. A screen with no
+// such row has the chicken fly along the top instead of dividing by zero.
 static int32_t DrawRow(int screenHeight)
 {
     int r = NextRandom();
-    int span = screenHeight - 90;
-    return (span >= 1 ? r % span : 0) + 20;
+    int span = screenHeight - (kRowTop + kFlyHeight + kRowBottom);
+    return (span >= 1 ? r % span : 0) + kRowTop;
 }
 
 void LaunchChicken()
@@ -115,7 +114,7 @@ void AnimationTick()
 // a crash, a kill or a power cut loses at most the flight in progress.
 static void MissedChicken()
 {
-    g_statistics.CountMissedChicken += 1;
+    AddMissedChicken();
     EndFlight();
     UpdateTrayTooltip();
     SaveStatistics();
@@ -147,6 +146,12 @@ void MoveStep()
     }
 }
 
+void StartFall()
+{
+    g_flight.hit = 1;
+    g_flight.fallCounter = kFallTicks;
+}
+
 void EndFlight()
 {
     g_flight.flying = 0;
@@ -166,7 +171,5 @@ LRESULT OnFlightTimer(WPARAM timer)
 void Flight_Reset()
 {
     g_flight = FlightState{};
-    g_flight.spriteWidth = kFlyWidth;
-    g_flight.spriteHeight = kFlyHeight;
     g_random.state = 1;
 }

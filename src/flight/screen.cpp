@@ -5,8 +5,6 @@
 
 ScreenState g_screen = {};
 
-static const int kFallWidth = 100, kFallHeight = 90;
-
 // Bank, first colour id, first mask id, in the order they are loaded.
 struct BankSource {
     FrameBank ScreenState::*bank;
@@ -42,37 +40,50 @@ static bool BanksComplete()
 
 int LoadFrameBanks()
 {
-    g_screen.taskIconMessage = RegisterWindowMessageA("Skyroost TaskIcon");
-    g_screen.showMenuMessage = RegisterWindowMessageA("Skyroost ShowMenu");
-    g_flight.frameIndex = 0;
     for (const BankSource& s : kBankSources) LoadBank(g_screen.*s.bank, s.firstFrame, s.firstMask);
 
     bool ok = BanksComplete();
     if (ok) {
-        g_screen.FrameSurface = CreateCompatibleDC(nullptr);
-        if (g_screen.FrameSurface) g_screen.MaskSurface = CreateCompatibleDC(nullptr);
-        ok = g_screen.FrameSurface && g_screen.MaskSurface;
+        g_screen.FrameSurface.dc = CreateCompatibleDC(nullptr);
+        if (g_screen.FrameSurface.dc) g_screen.MaskSurface.dc = CreateCompatibleDC(nullptr);
+        ok = g_screen.FrameSurface.dc && g_screen.MaskSurface.dc;
     }
     g_screen.CrosshairCursor = LoadCursorA(g_app.instance, MAKEINTRESOURCEA(IDC_CROSSHAIR));
     g_screen.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
     return ok ? 1 : 0;
 }
 
-// A memory DC gets its first bitmap back before it goes, so that no frame
-// stays selected into a deleted context.
-static void DeleteSurface(HDC& surface, HBITMAP& first)
+// Selects `bitmap` into the surface; the first selection keeps what the DC
+// held at creation.
+static void SelectIntoSurface(Surface& surface, HBITMAP bitmap)
 {
-    if (!surface) return;
-    if (first) SelectObject(surface, first);
-    DeleteDC(surface);
-    surface = nullptr;
-    first = nullptr;
+    if (!surface.dc || !bitmap) return;
+    HBITMAP old = static_cast<HBITMAP>(SelectObject(surface.dc, bitmap));
+    if (!surface.first) surface.first = old;
+}
+
+// The surface owns `bitmap` from now on, selected or not.
+static void GiveSurfaceBitmap(Surface& surface, HBITMAP bitmap)
+{
+    surface.own = bitmap;
+    SelectIntoSurface(surface, bitmap);
+}
+
+// The DC gets its first bitmap back before its own bitmap and then the DC
+// go, so that no bitmap is deleted while selected and none stays selected
+// into a deleted DC. A bitmap whose DC could not be made goes too.
+static void DeleteSurface(Surface& surface)
+{
+    if (surface.dc && surface.first) SelectObject(surface.dc, surface.first);
+    if (surface.own) DeleteObject(surface.own);
+    if (surface.dc) DeleteDC(surface.dc);
+    surface = Surface{};
 }
 
 void FreeFrameBanks()
 {
-    DeleteSurface(g_screen.FrameSurface, g_screen.frameSurfaceFirst);
-    DeleteSurface(g_screen.MaskSurface, g_screen.maskSurfaceFirst);
+    DeleteSurface(g_screen.FrameSurface);
+    DeleteSurface(g_screen.MaskSurface);
     for (const BankSource& s : kBankSources) {
         FrameBank& bank = g_screen.*s.bank;
         for (int i = 0; i < FRAMES_PER_BANK; ++i) {
@@ -86,34 +97,14 @@ void FreeFrameBanks()
 
 void SelectFrame(const FrameBank& bank, int index)
 {
-    HGDIOBJ old = SelectObject(g_screen.FrameSurface, bank.frames[index]);
-    if (!g_screen.frameSurfaceFirst) g_screen.frameSurfaceFirst = static_cast<HBITMAP>(old);
-    old = SelectObject(g_screen.MaskSurface, bank.masks[index]);
-    if (!g_screen.maskSurfaceFirst) g_screen.maskSurfaceFirst = static_cast<HBITMAP>(old);
-}
-
-// Gives a memory DC its first bitmap back, deletes the one it made, then the DC.
-static void DeleteMemorySurface(HDC& dc, HBITMAP& bitmap, HBITMAP& previous)
-{
-    if (!dc) return;
-    if (previous) {
-        SelectObject(dc, previous);
-        previous = nullptr;
-    }
-    if (bitmap) DeleteObject(bitmap);
-    bitmap = nullptr;
-    DeleteDC(dc);
-    dc = nullptr;
+    SelectIntoSurface(g_screen.FrameSurface, bank.frames[index]);
+    SelectIntoSurface(g_screen.MaskSurface, bank.masks[index]);
 }
 
 static void ReleaseScreenState()
 {
-    DeleteMemorySurface(g_screen.ComposeSurface, g_screen.composeBitmap, g_screen.composePrevious);
-    DeleteMemorySurface(g_screen.ScreenSnapshot, g_screen.snapshotBitmap, g_screen.snapshotPrevious);
-    // A bitmap made but never selected (its DC could not be created) goes too.
-    if (g_screen.composeBitmap) DeleteObject(g_screen.composeBitmap);
-    if (g_screen.snapshotBitmap) DeleteObject(g_screen.snapshotBitmap);
-    g_screen.composeBitmap = g_screen.snapshotBitmap = nullptr;
+    DeleteSurface(g_screen.ComposeSurface);
+    DeleteSurface(g_screen.ScreenSnapshot);
     if (g_screen.DisplayContext) DeleteDC(g_screen.DisplayContext);
     g_screen.DisplayContext = nullptr;
 }
@@ -127,21 +118,18 @@ int FreezeScreen()
     g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     g_screen.DisplayContext = display;
-    g_screen.ScreenSnapshot = CreateCompatibleDC(display);
+    g_screen.ScreenSnapshot.dc = CreateCompatibleDC(display);
     g_screen.screenWidth = GetDeviceCaps(display, HORZRES);
     g_screen.screenHeight = GetDeviceCaps(display, VERTRES);
 
-    g_screen.composeBitmap = CreateCompatibleBitmap(display, kFallWidth, kFallHeight);
-    g_screen.ComposeSurface = CreateCompatibleDC(display);
-    if (g_screen.ComposeSurface && g_screen.composeBitmap)
-        g_screen.composePrevious = static_cast<HBITMAP>(SelectObject(g_screen.ComposeSurface, g_screen.composeBitmap));
+    HBITMAP compose = CreateCompatibleBitmap(display, kFallWidth, kFallHeight);
+    g_screen.ComposeSurface.dc = CreateCompatibleDC(display);
+    GiveSurfaceBitmap(g_screen.ComposeSurface, compose);
 
     int w = g_screen.screenWidth, h = g_screen.screenHeight;
-    g_screen.snapshotBitmap = CreateCompatibleBitmap(display, w, h);
-    if (g_screen.ScreenSnapshot && g_screen.snapshotBitmap)
-        g_screen.snapshotPrevious = static_cast<HBITMAP>(SelectObject(g_screen.ScreenSnapshot, g_screen.snapshotBitmap));
+    GiveSurfaceBitmap(g_screen.ScreenSnapshot, CreateCompatibleBitmap(display, w, h));
     // The background window is still parked, so the program is not in the picture.
-    BitBlt(g_screen.ScreenSnapshot, 0, 0, w, h, display, 0, 0, SRCCOPY);
+    BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY);
     MoveWindow(g_app.background, 0, 0, w, h, TRUE);
     // Painted now, the sprite too where it shows: the launch sound that
     // follows holds the thread, and a composited desktop shows a window that
@@ -152,7 +140,7 @@ int FreezeScreen()
 
 BOOL ReleaseScreen()
 {
-    MoveWindow(g_app.sprite, -90, -60, 90, 60, FALSE);
+    MoveWindow(g_app.sprite, -kFlyWidth, -kFlyHeight, kFlyWidth, kFlyHeight, FALSE);
     MoveWindow(g_app.background, -100, -100, 1, 1, TRUE);
     ReleaseScreenState();
     // Given back once: a later release (the quit, a new speed between
@@ -164,27 +152,27 @@ BOOL ReleaseScreen()
 
 void RefreshSnapshotStrip(int x, int y, int width, int height)
 {
-    BitBlt(g_screen.ScreenSnapshot, x, y, width, height, g_screen.DisplayContext, x, y, SRCCOPY);
+    BitBlt(g_screen.ScreenSnapshot.dc, x, y, width, height, g_screen.DisplayContext, x, y, SRCCOPY);
 }
 
 LRESULT PaintSprite(HWND sprite)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(sprite, &ps);
-    if (g_screen.ComposeSurface && g_screen.ScreenSnapshot) {
+    if (g_screen.ComposeSurface.dc && g_screen.ScreenSnapshot.dc) {
         RECT r;
         GetWindowRect(sprite, &r);
         int w = g_flight.spriteWidth, h = g_flight.spriteHeight;
-        HDC compose = g_screen.ComposeSurface;
+        HDC compose = g_screen.ComposeSurface.dc;
         // The background covers the screen from (0, 0): a screen position
         // is a snapshot position.
-        BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot, r.left, r.top, SRCCOPY);
+        BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot.dc, r.left, r.top, SRCCOPY);
         if (g_flight.step != 0) {  // before the first launch no frame was ever selected
             // XOR, AND with the mask, XOR: where the mask is white the two
             // XORs cancel and the snapshot stays; where black, the frame shows.
-            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface, 0, 0, SRCINVERT);
-            BitBlt(compose, 0, 0, w, h, g_screen.MaskSurface, 0, 0, SRCAND);
-            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface, 0, 0, SRCINVERT);
+            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
+            BitBlt(compose, 0, 0, w, h, g_screen.MaskSurface.dc, 0, 0, SRCAND);
+            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
         }
         BitBlt(dc, 0, 0, w, h, compose, 0, 0, SRCCOPY);  // one copy: never half a frame
     }
@@ -198,29 +186,24 @@ LRESULT PaintBackground(HWND background)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(background, &ps);
-    if (g_screen.ScreenSnapshot) {
+    if (g_screen.ScreenSnapshot.dc) {
         const RECT& r = ps.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_screen.ScreenSnapshot, r.left, r.top,
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_screen.ScreenSnapshot.dc, r.left, r.top,
                SRCCOPY);
     }
     EndPaint(background, &ps);
     return 0;
 }
 
-LRESULT CursorRule()
+LRESULT OnSetCursor()
 {
     SetCursor(g_flight.flying ? g_screen.CrosshairCursor : g_screen.arrowCursor);
     return 0;
 }
 
-LRESULT EraseRule()
+LRESULT OnEraseBackground()
 {
     return 0;
-}
-
-UINT TaskIconMessage()
-{
-    return g_screen.taskIconMessage;
 }
 
 void Screen_Reset()

@@ -10,22 +10,27 @@ struct FrameBank {
     HBITMAP masks[FRAMES_PER_BANK];   // 1 = transparent, 0 = chicken
 };
 
+// A memory DC and what it holds: the bitmap it was given to own (none for
+// the frame surfaces, which show the banks' bitmaps) and the one it held at
+// creation, selected back before the DC goes.
+struct Surface {
+    HDC dc = nullptr;
+    HBITMAP own = nullptr;
+    HBITMAP first = nullptr;
+};
+
 struct ScreenState {
     FrameBank RightBank, LeftBank, FallBank;
-    HDC FrameSurface;     // holds the colour frame of the current tick
-    HDC MaskSurface;      // holds its mask
-    HBITMAP frameSurfaceFirst, maskSurfaceFirst;  // what the surfaces held at creation
+    Surface FrameSurface;  // holds the colour frame of the current tick
+    Surface MaskSurface;   // holds its mask
     HCURSOR CrosshairCursor, arrowCursor;
 
-    HDC DisplayContext;   // the live screen, from FreezeScreen to ReleaseScreen
-    HDC ScreenSnapshot;
-    HBITMAP snapshotBitmap, snapshotPrevious;
-    HDC ComposeSurface;   // 100 x 90, where a paint is composed
-    HBITMAP composeBitmap, composePrevious;
+    HDC DisplayContext;      // the live screen, from FreezeScreen to ReleaseScreen
+    Surface ScreenSnapshot;  // the frozen screen
+    Surface ComposeSurface;  // 100 x 90, where a paint is composed
     HWND PreviousForeground;  // in front when a flight froze the screen; until its release
 
     int screenWidth, screenHeight;  // of the last FreezeScreen; outlive the screen state
-    UINT taskIconMessage, showMenuMessage;
 };
 extern ScreenState g_screen;
 
@@ -39,9 +44,9 @@ void SelectFrame(const FrameBank& bank, int index);
 
 LRESULT PaintSprite(HWND sprite);
 LRESULT PaintBackground(HWND background);
-LRESULT CursorRule();
-LRESULT EraseRule();
-
-UINT TaskIconMessage();
+// WM_SETCURSOR of both windows: the crosshair during a flight, else the arrow.
+LRESULT OnSetCursor();
+// WM_ERASEBKGND of both windows: nothing is erased, every paint covers its area.
+LRESULT OnEraseBackground();
 
 void Screen_Reset();

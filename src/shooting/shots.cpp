@@ -12,20 +12,18 @@
 
 static void CountHit()
 {
-    g_statistics.CountHits += 1;
     uint32_t now = GetTickCount();
     // A tick count that wrapped since the appearance adds nothing.
-    if (now > g_flight.appearanceTick) g_statistics.TimeSum += now - g_flight.appearanceTick;
+    AddHit(now > g_flight.appearanceTick ? now - g_flight.appearanceTick : 0);
     UpdateTrayTooltip();  // after counting: the mean includes this hit
     PlaySoundResource(IDW_HIT, 1);
-    g_flight.hit = 1;  // last: the next tick starts the fall
-    g_flight.fallCounter = kFallTicks;
+    StartFall();  // last: the next tick starts the fall
 }
 
 // Sound first, so that it is heard at once; the caller punches the hole.
 static void CountMissedShot()
 {
-    g_statistics.CountMissedShots += 1;
+    AddMissedShot();
     PlaySoundResource(IDW_SHOT, 1);
 }
 
@@ -36,7 +34,7 @@ LRESULT OnSpriteClick(LPARAM position)
     const bool placed = GetWindowRect(g_app.sprite, &r) != FALSE;
     int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
     if (g_flight.hit) return 0;  // already falling: nothing counts
-    if (placed && x > 0 && x < 90 && y > 0 && y < 60) {
+    if (placed && x > 0 && x < kFlyWidth && y > 0 && y < kFlyHeight) {
         CountHit();
         return 0;
     }

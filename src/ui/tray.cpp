@@ -14,7 +14,7 @@ TrayState g_tray = {};
 
 // The first layout of the record (88 bytes on 32-bit Windows): every shell
 // since Windows 95 takes it.
-static NOTIFYICONDATAA Record(HWND owner, UINT id)
+static NOTIFYICONDATAA IconData(HWND owner, UINT id)
 {
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
@@ -27,6 +27,18 @@ static NOTIFYICONDATAA Record(HWND owner, UINT id)
 static void CopyTip(char* field, const char* tip)
 {
     lstrcpynA(field, tip ? tip : "", 64);
+}
+
+void RegisterTrayMessages()
+{
+    g_tray.taskIconMessage = RegisterWindowMessageA("Skyroost TaskIcon");
+    // Registered as ever, though nothing sends or handles it.
+    RegisterWindowMessageA("Skyroost ShowMenu");
+}
+
+UINT TaskIconMessage()
+{
+    return g_tray.taskIconMessage;
 }
 
 void TellAddFailed()
@@ -42,15 +54,20 @@ void TellAddFailed()
     if (text) LocalFree(text);
 }
 
-BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
+static BOOL NotifyAdd(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
 {
-    if (!g_tray.taskbarCreatedMessage) g_tray.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-    NOTIFYICONDATAA data = Record(owner, id);
+    NOTIFYICONDATAA data = IconData(owner, id);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = callbackMessage;
     data.hIcon = icon;
     CopyTip(data.szTip, tip);
-    BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+    return Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
+{
+    if (!g_tray.taskbarCreatedMessage) g_tray.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    BOOL added = NotifyAdd(owner, id, icon, tip, callbackMessage);
     if (!added) {
         g_tray.addError = GetLastError();
         return added;
@@ -59,21 +76,21 @@ BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callback
     g_tray.id = id;
     g_tray.callbackMessage = callbackMessage;
     g_tray.icon = icon;
-    CopyTip(g_tray.tip, data.szTip);
+    CopyTip(g_tray.tip, tip);
     g_tray.added = true;
     return added;
 }
 
 BOOL DeleteTrayIcon(HWND owner, UINT id)
 {
-    NOTIFYICONDATAA data = Record(owner, id);
+    NOTIFYICONDATAA data = IconData(owner, id);
     g_tray.added = false;
     return Shell_NotifyIconA(NIM_DELETE, &data);
 }
 
 BOOL SetTrayIcon(HWND owner, UINT id, HICON icon)
 {
-    NOTIFYICONDATAA data = Record(owner, id);
+    NOTIFYICONDATAA data = IconData(owner, id);
     data.uFlags = NIF_ICON;
     data.hIcon = icon;
     g_tray.icon = icon;
@@ -82,7 +99,7 @@ BOOL SetTrayIcon(HWND owner, UINT id, HICON icon)
 
 BOOL SetTrayTip(HWND owner, UINT id, const char* tip)
 {
-    NOTIFYICONDATAA data = Record(owner, id);
+    NOTIFYICONDATAA data = IconData(owner, id);
     data.uFlags = NIF_TIP;
     CopyTip(data.szTip, tip);
     CopyTip(g_tray.tip, data.szTip);
@@ -108,12 +125,7 @@ UINT TaskbarCreatedMessage()
 LRESULT OnTaskbarCreated()
 {
     if (!g_tray.added) return 0;
-    NOTIFYICONDATAA data = Record(g_tray.owner, g_tray.id);
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = g_tray.callbackMessage;
-    data.hIcon = g_tray.icon;
-    CopyTip(data.szTip, g_tray.tip);
-    Shell_NotifyIconA(NIM_ADD, &data);
+    NotifyAdd(g_tray.owner, g_tray.id, g_tray.icon, g_tray.tip, g_tray.callbackMessage);
     return 0;
 }
 

@@ -13,8 +13,14 @@ struct TrayState {
     bool added;
     UINT taskbarCreatedMessage;
     DWORD addError;     // GetLastError of the last failed add
+    UINT taskIconMessage;  // "Skyroost TaskIcon", the icon's callback
 };
 extern TrayState g_tray;
+
+// Registers the icon's callback message, once at start-up before the art
+// is loaded.
+void RegisterTrayMessages();
+UINT TaskIconMessage();
 
 // Tells nobody when it fails; TellAddFailed does, once start-up gives up.
 BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage);

@@ -426,17 +426,10 @@ void ResetAllModules()
 Program::Program(bool createWindows)
 {
     ResetAllModules();
-    HINSTANCE self = GetModuleHandleA(nullptr);
-    g_app.instance = self;
-    InitLanguage(self);
-    LoadSettings();
-    LoadStatistics();
-    RegisterWindowClasses(self);
-    loaded_ = LoadFrameBanks() == 1;
+    loaded_ = StartModules(GetModuleHandleA(nullptr)) == 1;
     if (createWindows) {
         CreateAppWindows();
-        ShowWindow(g_app.background, SW_SHOWNOACTIVATE);
-        ShowWindow(g_app.sprite, SW_SHOWNOACTIVATE);
+        ShowAppWindows();
     }
 }
 
