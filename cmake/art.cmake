@@ -3,10 +3,11 @@ find_program(HOST_CXX NAMES c++ g++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 file(GLOB ARTGEN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/artgen/*.cpp)
 file(GLOB ARTGEN_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/artgen/*.h)
 set(ARTGEN ${CMAKE_BINARY_DIR}/tools/artgen)
+# It takes the resource ids from the program's own resource.h.
 add_custom_command(OUTPUT ${ARTGEN}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools
-  COMMAND ${HOST_CXX} -std=c++17 -O2 -o ${ARTGEN} ${ARTGEN_SOURCES}
-  DEPENDS ${ARTGEN_SOURCES} ${ARTGEN_HEADERS}
+  COMMAND ${HOST_CXX} -std=c++17 -O2 -I${CMAKE_SOURCE_DIR}/src/res -o ${ARTGEN} ${ARTGEN_SOURCES}
+  DEPENDS ${ARTGEN_SOURCES} ${ARTGEN_HEADERS} ${CMAKE_SOURCE_DIR}/src/res/resource.h
   COMMENT "Building the art generator")
 
 set(ART_DIR ${CMAKE_BINARY_DIR}/art)

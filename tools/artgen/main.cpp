@@ -6,6 +6,7 @@
 #include "art.h"
 #include "formats.h"
 #include "png.h"
+#include "resource.h"
 #include "sheet.h"
 #include "sounds.h"
 
@@ -52,24 +53,25 @@ int main(int argc, char** argv)
         left.push_back(mirrored(right.back()));
         fall.push_back(fallFrame(i));
     }
-    bool ok = writeBank(dir, right, 169, 189);
-    ok = writeBank(dir, left, 208, 227) && ok;
-    ok = writeBank(dir, fall, 268, 287) && ok;
+    bool ok = writeBank(dir, right, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0);
+    ok = writeBank(dir, left, IDB_LEFT_FRAME0, IDB_LEFT_MASK0) && ok;
+    ok = writeBank(dir, fall, IDB_FALL_FRAME0, IDB_FALL_MASK0) && ok;
 
     Extras extras{sidePicture(), henPicture(), headIcon(32), headIcon(16), crossedOutIcon(),
                   crosshairCursor(), right[0], fall[0]};
-    ok = writeFile(pathFor(dir, "bitmap", 253, "bmp"), colourBmp(extras.side)) && ok;
-    ok = writeFile(pathFor(dir, "bitmap", 129, "bmp"), colourBmp(extras.hen)) && ok;
-    ok = writeFile(pathFor(dir, "bitmap", 131, "bmp"), maskBmp(extras.hen)) && ok;
-    ok = writeFile(pathFor(dir, "icon", 107, "ico"),
+    ok = writeFile(pathFor(dir, "bitmap", IDB_DIALOG_SIDE, "bmp"), colourBmp(extras.side)) && ok;
+    ok = writeFile(pathFor(dir, "bitmap", IDB_PICTURE, "bmp"), colourBmp(extras.hen)) && ok;
+    ok = writeFile(pathFor(dir, "bitmap", IDB_PICTURE_MASK, "bmp"), maskBmp(extras.hen)) && ok;
+    ok = writeFile(pathFor(dir, "icon", IDI_APP, "ico"),
                    icoFile({extras.icon32, extras.icon16}, kVgaPalette)) && ok;
-    ok = writeFile(pathFor(dir, "icon", 108, "ico"), icoFile({extras.icon16}, kVgaPalette)) && ok;
-    ok = writeFile(pathFor(dir, "icon", 307, "ico"), icoFile({extras.crossedOut}, kVgaPalette)) && ok;
-    ok = writeFile(pathFor(dir, "cursor", 311, "cur"), curFile(extras.cursor)) && ok;
+    ok = writeFile(pathFor(dir, "icon", IDI_ENABLED, "ico"), icoFile({extras.icon16}, kVgaPalette)) && ok;
+    ok = writeFile(pathFor(dir, "icon", IDI_DISABLED, "ico"),
+                   icoFile({extras.crossedOut}, kVgaPalette)) && ok;
+    ok = writeFile(pathFor(dir, "cursor", IDC_CROSSHAIR, "cur"), curFile(extras.cursor)) && ok;
 
-    const std::vector<Bank> banks{{"RightBank", &right, 169, 189},
-                                  {"LeftBank", &left, 208, 227},
-                                  {"FallBank", &fall, 268, 287}};
+    const std::vector<Bank> banks{{"RightBank", &right, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0},
+                                  {"LeftBank", &left, IDB_LEFT_FRAME0, IDB_LEFT_MASK0},
+                                  {"FallBank", &fall, IDB_FALL_FRAME0, IDB_FALL_MASK0}};
     std::string sheetPath = (std::filesystem::path(dir) / "contact-sheet.png").string();
     std::string extrasPath = (std::filesystem::path(dir) / "contact-sheet-extras.png").string();
     ok = writeFile(sheetPath, pngFile(framesSheet(banks))) && ok;
