@@ -1,13 +1,15 @@
 #include "res/localize.h"
 
+#include "res/resource.h"
+
 LanguageState g_language = {nullptr, 0};
 
 int InitLanguage(HINSTANCE module)
 {
     g_language.module = module;
     switch (PRIMARYLANGID(GetUserDefaultLCID())) {  // sublanguages do not matter
-    case LANG_ENGLISH: g_language.ResourceOffset = 10000; break;
-    case LANG_GERMAN: g_language.ResourceOffset = 20000; break;
+    case LANG_ENGLISH: g_language.ResourceOffset = ENGLISH_OFFSET; break;
+    case LANG_GERMAN: g_language.ResourceOffset = GERMAN_OFFSET; break;
     default: break;
     }
     return 1;
@@ -23,8 +25,8 @@ int LoadLocalizedString(uint32_t id, char* buffer, int size)
     return LoadStringA(g_language.module, id, buffer, size) > 0 ? 1 : 0;
 }
 
-// English users (offset 10000) find no menu at their offset and get the
-// plain one, as strings fall back.
+// English users find no menu at ENGLISH_OFFSET and get the plain one, as
+// strings fall back.
 HMENU LoadLocalizedMenu(uint16_t id)
 {
     if (g_language.ResourceOffset != 0) {

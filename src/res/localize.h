@@ -1,5 +1,5 @@
 // The user's language, chosen once at start-up, and the loaders that add its
-// offset to string and menu ids (German variants live at id + 20000).
+// offset to string and menu ids (German variants live at id + GERMAN_OFFSET).
 #pragma once
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 
 struct LanguageState {
     HINSTANCE module;
-    uint32_t ResourceOffset;  // 0, 10000 (English) or 20000 (German)
+    uint32_t ResourceOffset;  // 0, ENGLISH_OFFSET or GERMAN_OFFSET
 };
 extern LanguageState g_language;
 

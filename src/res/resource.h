@@ -36,10 +36,15 @@
 #define IDM_TRAY_NT         306  // with "Reset Windows"
 #define IDD_OPTIONS         252
 
-// Strings (German variants at id + 20000)
+// Strings
 #define IDS_TOOLTIP         267
 #define IDS_ENABLE          309
 #define IDS_DISABLE         310
+
+// Offsets added to string, menu and control ids for the user's language.
+// Nothing lives at the English offset: English users fall back to the
+// plain ids.
+#define ENGLISH_OFFSET      10000
 #define GERMAN_OFFSET       20000
 
 // Commands of the tray menu

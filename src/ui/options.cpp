@@ -61,7 +61,7 @@ static INT_PTR OnOptionsOk(HWND dialog)
     return 1;
 }
 
-// The picture's static control loaded bitmap 253 itself, and not every
+// The picture's static control loaded IDB_DIALOG_SIDE itself, and not every
 // system deletes it with the control (Wine keeps it: one bitmap lost per
 // opening). Taking it out of the control makes it ours on every system.
 static INT_PTR OnOptionsDestroyed(HWND dialog)

@@ -1,4 +1,4 @@
-// The options and statistics dialog (resource 252).
+// The options and statistics dialog (IDD_OPTIONS).
 #pragma once
 #include <windows.h>
 

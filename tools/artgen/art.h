@@ -3,8 +3,10 @@
 
 #include "formats.h"
 #include "raster.h"
+#include "resource.h"
 
-constexpr int kFrameCount = 19;
+// One frame per resource id of a bank.
+constexpr int kFrameCount = FRAMES_PER_BANK;
 
 // Where the hen may put a solid pixel: first and last column and row.
 struct Box {

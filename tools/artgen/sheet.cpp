@@ -3,9 +3,11 @@
 
 #include "art.h"
 #include "font.h"
+#include "resource.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -91,10 +93,10 @@ void blit(Image& dst, const Image& src, int x, int y)
 }
 
 // A picture with a caption under it; returns the height used.
-int captioned(Image& sheet, const Image& pic, int x, int y, const char* caption)
+int captioned(Image& sheet, const Image& pic, int x, int y, const std::string& caption)
 {
     blit(sheet, pic, x, y);
-    drawText(sheet, x, y + pic.h + 4, caption, 1, kCaption);
+    drawText(sheet, x, y + pic.h + 4, caption.c_str(), 1, kCaption);
     return pic.h + 4 + 7;
 }
 
@@ -147,25 +149,28 @@ Image extrasSheet(const Extras& e)
     const int top = kMargin + 14 + 14;
 
     // Left column: the side picture, twice the size.
-    captioned(sheet, enlarged(e.side, 2), kMargin, top, "253");
+    captioned(sheet, enlarged(e.side, 2), kMargin, top, std::to_string(IDB_DIALOG_SIDE));
     int x = kMargin + e.side.w * 2 + 24;
 
     // Hen picture over the checkerboard, its colour and mask bitmaps.
     int y = top;
-    captioned(sheet, overChecker(e.hen, 2), x, y, "129 through 131");
-    captioned(sheet, enlarged(e.hen, 2), x + e.hen.w * 2 + 16, y, "129");
-    captioned(sheet, enlarged(maskPicture(e.hen), 2), x + e.hen.w * 4 + 32, y, "131");
+    std::string picture = std::to_string(IDB_PICTURE), mask = std::to_string(IDB_PICTURE_MASK);
+    captioned(sheet, overChecker(e.hen, 2), x, y, picture + " through " + mask);
+    captioned(sheet, enlarged(e.hen, 2), x + e.hen.w * 2 + 16, y, picture);
+    captioned(sheet, enlarged(maskPicture(e.hen), 2), x + e.hen.w * 4 + 32, y, mask);
     y += e.hen.h * 2 + 4 + 7 + 20;
 
     // Icons and cursor, four times the size, and at their real size.
     int ix = x;
-    captioned(sheet, overChecker(iconPicture(e.icon32), 4), ix, y, "107 32x32");
+    std::string app = std::to_string(IDI_APP);
+    captioned(sheet, overChecker(iconPicture(e.icon32), 4), ix, y, app + " 32x32");
     ix += 32 * 4 + 16;
-    captioned(sheet, overChecker(iconPicture(e.icon16), 4), ix, y, "107, 108");
+    captioned(sheet, overChecker(iconPicture(e.icon16), 4), ix, y, app + ", " + std::to_string(IDI_ENABLED));
     ix += 16 * 4 + 16;
-    captioned(sheet, overChecker(iconPicture(e.crossedOut), 4), ix, y, "307");
+    captioned(sheet, overChecker(iconPicture(e.crossedOut), 4), ix, y, std::to_string(IDI_DISABLED));
     ix += 16 * 4 + 16;
-    captioned(sheet, overChecker(cursorPicture(e.cursor), 4), ix, y, "311 hot 15,16");
+    captioned(sheet, overChecker(cursorPicture(e.cursor), 4), ix, y,
+              std::to_string(IDC_CROSSHAIR) + " hot 15,16");
     ix += 32 * 4 + 16;
     blit(sheet, overChecker(iconPicture(e.icon32), 1), ix, y);
     blit(sheet, overChecker(iconPicture(e.icon16), 1), ix + 40, y);

@@ -736,9 +736,9 @@ bool WriteSounds(const std::string& outDir) {
     // Every file is attempted even if an earlier one failed, so one run
     // reports all the problems.
     bool ok = true;
-    ok = WriteWav(outDir, "wave_246.wav", MakeShot()) && ok;
-    ok = WriteWav(outDir, "wave_247.wav", MakeSpare()) && ok;
-    ok = WriteWav(outDir, "wave_248.wav", MakeLaunch()) && ok;
-    ok = WriteWav(outDir, "wave_249.wav", MakeHit()) && ok;
+    ok = WriteWav(outDir, "shot.wav", MakeShot()) && ok;
+    ok = WriteWav(outDir, "spare.wav", MakeSpare()) && ok;
+    ok = WriteWav(outDir, "launch.wav", MakeLaunch()) && ok;
+    ok = WriteWav(outDir, "hit.wav", MakeHit()) && ok;
     return ok;
 }

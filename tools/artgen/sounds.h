@@ -5,10 +5,10 @@
 
 // Writes the four game sounds into outDir as 22,050 Hz mono 16-bit PCM
 // RIFF WAVE files:
-//   wave_246.wav  gun shot that missed (bang, echo, ricochet whine)
-//   wave_247.wav  spare "cluck cluck" (shipped, never played)
-//   wave_248.wav  launch cackle with flapping wings
-//   wave_249.wav  squawk of a hit chicken with a thump and feathers
+//   shot.wav    gun shot that missed (bang, echo, ricochet whine)
+//   spare.wav   spare "cluck cluck" (shipped, never played)
+//   launch.wav  launch cackle with flapping wings
+//   hit.wav     squawk of a hit chicken with a thump and feathers
 // Output is byte-identical on every run. Returns false if any file could
 // not be written.
 bool WriteSounds(const std::string& outDir);
