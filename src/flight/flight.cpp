@@ -69,14 +69,13 @@ void LaunchChicken()
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
 }
 
-// Moves the sprite window and has it painted before the tick ends.
+// Moves the sprite window and draws it before the tick ends.
 static void ShowSprite(int width, int height)
 {
     g_flight.spriteWidth = width;
     g_flight.spriteHeight = height;
-    MoveWindow(g_app.sprite, g_flight.spriteX, g_flight.spriteY, width, height, FALSE);
-    InvalidateRect(g_app.sprite, nullptr, FALSE);
-    UpdateWindow(g_app.sprite);
+    MoveSprite(g_flight.spriteX, g_flight.spriteY, width, height);
+    DrawSprite(g_app.sprite);
 }
 
 static void FallTick()

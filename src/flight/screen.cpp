@@ -155,29 +155,53 @@ void RefreshSnapshotStrip(int x, int y, int width, int height)
     BitBlt(g_screen.ScreenSnapshot.dc, x, y, width, height, g_screen.DisplayContext, x, y, SRCCOPY);
 }
 
+// The snapshot under the window with the frame over it, composed aside and
+// copied into `dc` in one step: never half a frame.
+static void ComposeSprite(HWND sprite, HDC dc)
+{
+    if (!g_screen.ComposeSurface.dc || !g_screen.ScreenSnapshot.dc) return;
+    RECT r;
+    GetWindowRect(sprite, &r);
+    int w = g_flight.spriteWidth, h = g_flight.spriteHeight;
+    HDC compose = g_screen.ComposeSurface.dc;
+    // The background covers the screen from (0, 0): a screen position is a
+    // snapshot position.
+    BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot.dc, r.left, r.top, SRCCOPY);
+    if (g_flight.step != 0) {  // before the first launch no frame was ever selected
+        // XOR, AND with the mask, XOR: where the mask is white the two XORs
+        // cancel and the snapshot stays; where black, the frame shows.
+        BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
+        BitBlt(compose, 0, 0, w, h, g_screen.MaskSurface.dc, 0, 0, SRCAND);
+        BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
+    }
+    BitBlt(dc, 0, 0, w, h, compose, 0, 0, SRCCOPY);
+}
+
+// The move asks for nothing the tick does not need: no activation, no change
+// of z-order, no redraw and no copy of the old pixels, since the whole window
+// is drawn anew. What the window leaves behind needs no repaint either: each
+// frame keeps a transparent margin wider than a step on its trailing side.
+void MoveSprite(int x, int y, int width, int height)
+{
+    SetWindowPos(g_app.sprite, nullptr, x, y, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS);
+}
+
 LRESULT PaintSprite(HWND sprite)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(sprite, &ps);
-    if (g_screen.ComposeSurface.dc && g_screen.ScreenSnapshot.dc) {
-        RECT r;
-        GetWindowRect(sprite, &r);
-        int w = g_flight.spriteWidth, h = g_flight.spriteHeight;
-        HDC compose = g_screen.ComposeSurface.dc;
-        // The background covers the screen from (0, 0): a screen position
-        // is a snapshot position.
-        BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot.dc, r.left, r.top, SRCCOPY);
-        if (g_flight.step != 0) {  // before the first launch no frame was ever selected
-            // XOR, AND with the mask, XOR: where the mask is white the two
-            // XORs cancel and the snapshot stays; where black, the frame shows.
-            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
-            BitBlt(compose, 0, 0, w, h, g_screen.MaskSurface.dc, 0, 0, SRCAND);
-            BitBlt(compose, 0, 0, w, h, g_screen.FrameSurface.dc, 0, 0, SRCINVERT);
-        }
-        BitBlt(dc, 0, 0, w, h, compose, 0, 0, SRCCOPY);  // one copy: never half a frame
-    }
+    ComposeSprite(sprite, dc);
     EndPaint(sprite, &ps);
     return 0;
+}
+
+void DrawSprite(HWND sprite)
+{
+    if (HDC dc = GetDC(sprite)) {
+        ComposeSprite(sprite, dc);
+        ReleaseDC(sprite, dc);
+    }
 }
 
 // Composited desktops (and Wine) show a window that never paints as black,

@@ -42,7 +42,13 @@ void RefreshSnapshotStrip(int x, int y, int width, int height);
 // Selects frame `index` of `bank` into FrameSurface and MaskSurface.
 void SelectFrame(const FrameBank& bank, int index);
 
+// A tick's move of the sprite window, invalidating nothing.
+void MoveSprite(int x, int y, int width, int height);
+// WM_PAINT of the sprite window: exposures.
 LRESULT PaintSprite(HWND sprite);
+// A tick's picture, drawn at once into the window's DC rather than through
+// its update region.
+void DrawSprite(HWND sprite);
 LRESULT PaintBackground(HWND background);
 // WM_SETCURSOR of both windows: the crosshair during a flight, else the arrow.
 LRESULT OnSetCursor();
