@@ -486,6 +486,29 @@ TEST(Version, RecordsOneOneInGermanAustrianUnicode)
     }
 }
 
+// The loader's parser takes it, and it says what the program asks of Windows.
+TEST(Manifest, ParsesAndDeclaresDpiAwarenessVersionsAndLevel)
+{
+    std::string path = test::ProductExePath();
+    ACTCTXA context = {};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = path.c_str();
+    context.lpResourceName = MAKEINTRESOURCEA(IDR_MANIFEST);
+    HANDLE parsed = CreateActCtxA(&context);
+    ASSERT_NE(parsed, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    ReleaseActCtx(parsed);
+
+    std::vector<uint8_t> bytes = ResourceBytes(ProductResources(), MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_MANIFEST);
+    std::string text(bytes.begin(), bytes.end());
+    for (const char* wanted :
+         {">true</dpiAware>", "level=\"asInvoker\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(text.find(wanted), std::string::npos) << wanted;
+    EXPECT_EQ(text.find("dependentAssembly"), std::string::npos) << "no library beyond the system's";
+}
+
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR out)
 {
     reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
@@ -499,6 +522,7 @@ TEST(Languages, EveryResourceIsTaggedOnce)
         {RT_GROUP_CURSOR, IDC_CROSSHAIR, 0x0C07}, {RT_BITMAP, 169, 0x0C07}, {RT_BITMAP, 305, 0x0C07},
         {RT_BITMAP, 253, 0x0C07}, {"WAVE", IDW_LAUNCH, 0x0C07}, {RT_MENU, 250, 0x0C07}, {RT_MENU, 20306, 0x0C07},
         {RT_DIALOG, IDD_OPTIONS, 0x0C07}, {RT_STRING, 267 / 16 + 1, 0x0C07}, {RT_VERSION, 1, 0x0C07},
+        {MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_MANIFEST, 0x0C07},
     };
     for (const auto& t : tags) {
         std::vector<WORD> languages;

@@ -984,21 +984,55 @@ long Find(const std::vector<int16_t>& heard, const test::Wave& sound, long from)
     return found;
 }
 
-// A desktop size, and whether the program plays its sounds (then the run
-// needs the real-time sink of runtime/sound.sh).
+// A desktop size, whether the program plays its sounds (then the run needs
+// the real-time sink of runtime/sound.sh), and the display's DPI for the
+// processes the run starts (0: as the prefix has it).
 struct Setting {
     int width, height;
     bool sound;
+    DWORD dpi;
 };
 std::string RunName(const testing::TestParamInfo<Setting>& info)
 {
     return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
-           (info.param.sound ? "_SoundOn" : "");
+           (info.param.sound ? "_SoundOn" : "") + (info.param.dpi ? "_" + std::to_string(info.param.dpi) + "dpi" : "");
 }
 class Flight : public testing::TestWithParam<Setting> {};
 INSTANTIATE_TEST_SUITE_P(Runtime, Flight,
-                         testing::Values(Setting{1024, 768, false}, Setting{1280, 1024, false}, Setting{1024, 768, true}),
+                         testing::Values(Setting{1024, 768, false, 0}, Setting{1280, 1024, false, 0},
+                                         Setting{1024, 768, true, 0}, Setting{1024, 768, false, 144}),
                          RunName);
+
+// The user's DPI as the display settings write it, read by each process
+// that starts while it stands; the old value comes back afterwards.
+class UserDpi {
+public:
+    explicit UserDpi(DWORD dpi)
+    {
+        if (!dpi || RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                    nullptr, &key_, nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof old_;
+        had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~UserDpi()
+    {
+        if (!key_) return;
+        if (had_)
+            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        else
+            RegDeleteValueA(key_, "LogPixels");
+        RegCloseKey(key_);
+    }
+    UserDpi(const UserDpi&) = delete;
+    UserDpi& operator=(const UserDpi&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
 
 TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
 {
@@ -1006,6 +1040,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     if (run.sound && !std::getenv("WINGZAP_HEARD")) GTEST_SKIP() << "needs the real-time sink of runtime/sound.sh";
     test::ScreenSize size(run.width, run.height);
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << RunName({run, 0});
+    UserDpi dpi(run.dpi);
     test::CleanRegistry registry;
     test::WriteValue("Speed", 1);  // a chicken at once
     test::WriteValue("UseSound", run.sound);

@@ -31,6 +31,10 @@
 #define IDW_LAUNCH          248
 #define IDW_HIT             249
 
+// Application manifest: the number the loader looks for, of type 24 (RT_MANIFEST)
+#define IDR_MANIFEST        1
+#define RT_MANIFEST_TYPE    24
+
 // Menus and dialog
 #define IDM_TRAY            250  // without "Reset Windows"
 #define IDM_TRAY_NT         306  // with "Reset Windows"
