@@ -1,5 +1,6 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64. The -posix variants
-# are needed: the win32 thread model cannot build GoogleTest.
+# Cross build for 32-bit Windows with Debian's mingw-w64: the 32-bit test
+# programs (the shipped exe: mingw-i686-xp.cmake). The -posix variants are
+# needed: the win32 thread model cannot build GoogleTest.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -8,6 +8,7 @@
 
 #include "res/resource.h"
 #include "support.h"
+#include "version.h"
 
 using test::Dib;
 using test::ParseDib;
@@ -339,7 +340,7 @@ const Control kControls[] = {
     {1014, "static", 0x50020000, 0, 70, 49, 150, 8, "%-4d\tChicken Hit"},
     {1012, "button", 0x50000007, 0, 63, 37, 173, 53, "Statistic"},
     {1013, "button", 0x50000007, 0, 63, 95, 173, 44, "Options"},
-    {-1, "static", 0x50020002, 0x20, 206, 153, 30, 8, "v1.1"},
+    {-1, "static", 0x50020002, 0x20, 206, 153, 30, 8, WINGZAP_VERSION_SHORT},
 };
 
 std::string ClassOf(const std::string& raw)
@@ -453,7 +454,7 @@ TEST(Strings, EachReadsByteForByte)
     }
 }
 
-TEST(Version, RecordsOneOneInGermanAustrianUnicode)
+TEST(Version, RecordsTheProjectVersionInGermanAustrianUnicode)
 {
     std::string path = test::ProductExePath();
     DWORD handle = 0, size = GetFileVersionInfoSizeA(path.c_str(), &handle);
@@ -463,10 +464,13 @@ TEST(Version, RecordsOneOneInGermanAustrianUnicode)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    // VERSION of project() in CMakeLists.txt, by way of version.h.
+    const DWORD ms = MAKELONG(WINGZAP_VERSION_MINOR, WINGZAP_VERSION_MAJOR);
+    const DWORD ls = MAKELONG(WINGZAP_VERSION_TWEAK, WINGZAP_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
     WORD* translation = nullptr;
@@ -475,7 +479,7 @@ TEST(Version, RecordsOneOneInGermanAustrianUnicode)
     EXPECT_EQ(translation[0], 0x0C07);
     EXPECT_EQ(translation[1], 1200);
     const struct { const char* name; const char* value; } values[] = {
-        {"FileVersion", "1, 1, 0, 0"}, {"ProductVersion", "1, 1, 0, 0"},
+        {"FileVersion", WINGZAP_VERSION_TEXT}, {"ProductVersion", WINGZAP_VERSION_TEXT},
         {"FileDescription", "Wingzap"}, {"InternalName", "Wingzap"}, {"ProductName", "Wingzap"}};
     for (const auto& v : values) {
         char query[100];
