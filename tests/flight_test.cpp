@@ -6,18 +6,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/screen.h"
 #include "res/resource.h"
-#include "shooting/holes.h"
 #include "store/store.h"
 #include "ui/commands.h"
 #include "support.h"
@@ -1030,48 +1026,15 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 }
 
 // ---------------------------------------------------------------------------
-// Start-up without a frame, and the frame's own window handling.
+// Loading the frames.
 
 unsigned g_missingBitmap = 0;
 decltype(&LoadBitmapA) g_realLoadBitmap = nullptr;
-int g_windowsCreated = 0, g_soundsPlayed = 0, g_trayCalls = 0;
-HANDLE g_mutex = nullptr;
-char g_mutexName[64];
-decltype(&CreateMutexA) g_realCreateMutex = nullptr;
 
 HBITMAP WINAPI LoadBitmapWithoutOne(HINSTANCE instance, LPCSTR name)
 {
     if (IS_INTRESOURCE(name) && reinterpret_cast<uintptr_t>(name) == g_missingBitmap) return nullptr;
     return g_realLoadBitmap(instance, name);
-}
-
-HWND WINAPI NoWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)
-{
-    ++g_windowsCreated;
-    return nullptr;
-}
-
-BOOL WINAPI CountSound(LPCSTR, UINT)
-{
-    ++g_soundsPlayed;
-    return TRUE;
-}
-
-BOOL WINAPI CountTray(DWORD, PNOTIFYICONDATAA)
-{
-    ++g_trayCalls;
-    return TRUE;
-}
-
-// The program's mutex under a name of this test, so that no program started
-// by another test finds it held.
-HANDLE WINAPI PrivateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
-{
-    std::snprintf(g_mutexName, sizeof g_mutexName, "%s", name ? name : "");
-    char own[80];
-    std::snprintf(own, sizeof own, "flight_test mutex %lu", GetCurrentProcessId());
-    g_mutex = g_realCreateMutex(security, owned, own);
-    return g_mutex;
 }
 
 TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
@@ -1098,303 +1061,6 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
     EXPECT_EQ(1, LoadFrameBanks()) << "with all 114 it loads";
     FreeFrameBanks();
     test::ResetAllModules();
-}
-
-TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 1);
-    test::WriteValue("Speed", 1);
-    test::WriteValue("CountHits", 12);
-    test::WriteValue("CountMissedShots", 34);
-    test::WriteValue("CountMissedChicken", 56);
-    // No TimeSum: it appears only if the statistics are written.
-    g_missingBitmap = IDB_FALL_MASK0 + 18;  // 305, the last one loaded
-    g_windowsCreated = g_soundsPlayed = g_trayCalls = 0;
-    int result = -1;
-    {
-        test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
-        test::ImportHook window("USER32.dll", "CreateWindowExA", &NoWindow);
-        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
-        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &CountTray);
-        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
-        ASSERT_TRUE(load.Installed() && window.Installed() && sound.Installed() && tray.Installed() &&
-                    mutex.Installed());
-        g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
-        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
-        const DWORD before = test::GdiObjects();
-        result = WingzapMain(GetModuleHandleA(nullptr));
-        EXPECT_EQ(before, test::GdiObjects());
-    }
-    g_missingBitmap = 0;
-    if (g_mutex) CloseHandle(g_mutex);
-    g_mutex = nullptr;
-    EXPECT_STREQ("Skyroost Mutex", g_mutexName);
-    EXPECT_EQ(0, result);
-    EXPECT_EQ(0, g_windowsCreated);
-    EXPECT_EQ(0, g_soundsPlayed);
-    EXPECT_EQ(0, g_trayCalls);
-    const struct {
-        const char* name;
-        DWORD value;
-    } stored[] = {{"CountHits", 12}, {"CountMissedShots", 34}, {"CountMissedChicken", 56}, {"TimeSum", 0},
-                  {"UseSound", 1}, {"Speed", 1}};
-    for (const auto& s : stored) {
-        DWORD value = 0xDEAD, type = 0;
-        EXPECT_TRUE(test::ReadValue(s.name, &value, &type)) << s.name;
-        EXPECT_EQ(s.value, value) << s.name;
-        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
-    }
-    test::ResetAllModules();
-}
-
-TEST(Frame, CloseRequestsToEitherWindowAreIgnored)
-{
-    test::CleanRegistry registry;
-    test::Program program;
-    ASSERT_TRUE(IsWindow(g_app.background) && IsWindow(g_app.sprite));
-    const HWND windows[] = {g_app.sprite, g_app.background};
-    for (HWND w : windows) {
-        EXPECT_EQ(0, SendMessageA(w, WM_CLOSE, 0, 0));
-        EXPECT_TRUE(IsWindow(g_app.background));
-        EXPECT_TRUE(IsWindow(g_app.sprite));
-    }
-    MSG msg;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "no quit either";
-}
-
-// A whole run in this process: start-up as the program does it, a hand on
-// the message loop's first call, and the shut-down. The steps are logged in
-// the order the platform sees them.
-std::vector<std::string> g_steps;
-decltype(&GetMessageA) g_realGetMessage = nullptr;
-decltype(&SetTimer) g_realSetTimer = nullptr;
-bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu posts
-bool g_watchdogFired = false;
-UINT_PTR g_watchdog = 0;
-
-HWND g_forwardInLoop = nullptr;  // comes forward once the loop runs, as another program would
-
-struct StartedWindows {
-    HWND foreground;
-    RECT background, sprite;  // the sprite in the background's client area
-    LONG backgroundStyle, backgroundExStyle, spriteStyle, spriteExStyle;
-    bool backgroundVisible;
-    char backgroundClass[64], spriteClass[64], backgroundTitle[64], spriteTitle[64];
-    ULONG_PTR classStyle, classBrush;
-    HCURSOR classCursor;
-} g_started;
-
-void Step(const char* format, unsigned long a = 0, unsigned long b = 0)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
-    g_steps.push_back(text);
-}
-
-BOOL WINAPI LoggedSound(LPCSTR, UINT flags)
-{
-    Step((flags & SND_ASYNC) ? "sound async" : "sound to its end");
-    return TRUE;
-}
-
-BOOL WINAPI LoggedTray(DWORD message, PNOTIFYICONDATAA)
-{
-    Step(message == NIM_ADD ? "tray add" : message == NIM_DELETE ? "tray delete" : "tray modify");
-    return TRUE;
-}
-
-UINT_PTR WINAPI LoggedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC procedure)
-{
-    if (window == g_app.background) Step("timer %lu: %lu ms", static_cast<unsigned long>(id), interval);
-    return g_realSetTimer(window, id, interval, procedure);
-}
-
-void NoteWindows()
-{
-    StartedWindows& w = g_started;
-    w.foreground = GetForegroundWindow();
-    GetWindowRect(g_app.background, &w.background);
-    GetWindowRect(g_app.sprite, &w.sprite);
-    OffsetRect(&w.sprite, -w.background.left, -w.background.top);
-    w.backgroundStyle = GetWindowLongA(g_app.background, GWL_STYLE);
-    w.backgroundExStyle = GetWindowLongA(g_app.background, GWL_EXSTYLE);
-    w.spriteStyle = GetWindowLongA(g_app.sprite, GWL_STYLE);
-    w.spriteExStyle = GetWindowLongA(g_app.sprite, GWL_EXSTYLE);
-    w.backgroundVisible = IsWindowVisible(g_app.background) != FALSE;
-    GetClassNameA(g_app.background, w.backgroundClass, sizeof w.backgroundClass);
-    GetClassNameA(g_app.sprite, w.spriteClass, sizeof w.spriteClass);
-    GetWindowTextA(g_app.background, w.backgroundTitle, sizeof w.backgroundTitle);
-    GetWindowTextA(g_app.sprite, w.spriteTitle, sizeof w.spriteTitle);
-    w.classStyle = GetClassLongPtrA(g_app.background, GCL_STYLE);
-    w.classBrush = GetClassLongPtrA(g_app.background, GCLP_HBRBACKGROUND);
-    w.classCursor = reinterpret_cast<HCURSOR>(GetClassLongPtrA(g_app.sprite, GCLP_HCURSOR));
-}
-
-BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
-{
-    if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
-        Step("loop");
-        NoteWindows();
-        if (g_forwardInLoop) SetForegroundWindow(g_forwardInLoop);
-        if (g_destroyInLoop)
-            DestroyWindow(g_app.background);
-        else
-            PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
-        g_watchdog = g_realSetTimer(nullptr, 0, 5000, nullptr);  // should the loop run on
-    }
-    BOOL result = g_realGetMessage(msg, window, first, last);
-    if (result > 0 && msg->message == WM_TIMER && msg->hwnd == nullptr && msg->wParam == g_watchdog) {
-        g_watchdogFired = true;
-        PostQuitMessage(0);
-    }
-    return result;
-}
-
-// Runs the program in this process; its result.
-int RunInProcess(bool destroyInLoop)
-{
-    g_steps.clear();
-    g_started = StartedWindows{};
-    g_destroyInLoop = destroyInLoop;
-    g_watchdogFired = false;
-    int result = -1;
-    {
-        test::ImportHook loop("USER32.dll", "GetMessageA", &LoggedGetMessage);
-        test::ImportHook timer("USER32.dll", "SetTimer", &LoggedSetTimer);
-        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &LoggedSound);
-        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &LoggedTray);
-        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
-        if (!(loop.Installed() && timer.Installed() && sound.Installed() && tray.Installed() && mutex.Installed()))
-            return -2;
-        g_realGetMessage = loop.Original<BOOL WINAPI(LPMSG, HWND, UINT, UINT)>();
-        g_realSetTimer = timer.Original<UINT_PTR WINAPI(HWND, UINT_PTR, UINT, TIMERPROC)>();
-        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
-        result = WingzapMain(GetModuleHandleA(nullptr));
-    }
-    if (g_watchdog) KillTimer(nullptr, g_watchdog);
-    g_watchdog = 0;
-    if (g_mutex) CloseHandle(g_mutex);
-    g_mutex = nullptr;
-    if (IsWindow(g_app.background)) DestroyWindow(g_app.background);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    }
-    return result;
-}
-
-TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 1);
-    test::WriteValue("Speed", 600);
-    test::WriteValue("CountMissedShots", 4);
-    // The user's windows: one in front at the start, another by the quit.
-    HWND user[2] = {};
-    for (HWND& u : user) {
-        u = CreateWindowExA(0, "STATIC", "the user's program", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, u);
-    }
-    ASSERT_TRUE(SetForegroundWindow(user[0]));
-    g_forwardInLoop = user[1];
-    EXPECT_EQ(0, RunInProcess(false));
-    g_forwardInLoop = nullptr;
-    EXPECT_FALSE(g_watchdogFired) << "the quit did not end the loop";
-    EXPECT_EQ(user[0], g_started.foreground) << "start-up took the foreground";
-    EXPECT_EQ(user[1], GetForegroundWindow()) << "the quit between flights moved the foreground";
-    for (HWND u : user) DestroyWindow(u);
-    // The sound plays out before the tray icon; the first chicken is due
-    // after 41 mod 600 + 300 seconds.
-    const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",
-                                               "tray delete"};
-    EXPECT_EQ(expected, g_steps);
-    const StartedWindows& w = g_started;
-    EXPECT_STREQ("SkyroostBackground", w.backgroundClass);
-    EXPECT_STREQ("Background", w.backgroundTitle);
-    EXPECT_STREQ("SkyroostSprite", w.spriteClass);
-    EXPECT_STREQ("Sprite", w.spriteTitle);
-    EXPECT_EQ(-999, w.background.left);
-    EXPECT_EQ(-999, w.background.top);
-    EXPECT_EQ(1, w.background.right - w.background.left);
-    EXPECT_EQ(1, w.background.bottom - w.background.top);
-    EXPECT_TRUE(w.backgroundVisible) << "shown, but parked";
-    EXPECT_EQ(0, w.sprite.left);
-    EXPECT_EQ(0, w.sprite.top);
-    EXPECT_EQ(1, w.sprite.right - w.sprite.left);
-    EXPECT_EQ(1, w.sprite.bottom - w.sprite.top);
-    EXPECT_EQ(WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW,
-              w.backgroundExStyle & (WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW));
-    EXPECT_EQ(WS_POPUP, w.backgroundStyle & (WS_POPUP | WS_CHILD | WS_CAPTION | WS_BORDER));
-    EXPECT_EQ(WS_CHILD | WS_VISIBLE, w.spriteStyle & (WS_CHILD | WS_VISIBLE | WS_POPUP | WS_BORDER));
-    EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW), w.classStyle);
-    EXPECT_EQ(static_cast<ULONG_PTR>(COLOR_MENU + 1), w.classBrush);
-    EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), w.classCursor);
-    DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
-    EXPECT_TRUE(test::ReadValue("CountMissedShots", &value));
-    EXPECT_EQ(4u, value);
-    test::ResetAllModules();
-}
-
-TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 600);
-    test::WriteValue("CountHits", 3);
-    test::WriteValue("CountMissedChicken", 9);
-    EXPECT_EQ(0, RunInProcess(true));
-    EXPECT_FALSE(g_watchdogFired) << "the loop ran on without its window";
-    const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete"};
-    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out";
-    DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
-    EXPECT_EQ(0u, value);
-    EXPECT_TRUE(test::ReadValue("CountMissedChicken", &value));
-    EXPECT_EQ(9u, value);
-    test::ResetAllModules();
-}
-
-TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
-{
-    struct Case {
-        WPARAM ending;
-        bool repairedAndSaved;
-    };
-    const Case cases[] = {{TRUE, true}, {FALSE, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "WM_ENDSESSION " << c.ending);
-        test::CleanRegistry registry;
-        test::Program program;
-        HWND victim = CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE, 300, 300, 200, 150, nullptr,
-                                      nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, victim);
-        std::unique_ptr<HWND__, decltype(&DestroyWindow)> victimGuard(victim, &DestroyWindow);
-        ShootHole(400, 375);
-        HRGN region = CreateRectRgn(0, 0, 0, 0);
-        ASSERT_NE(ERROR, GetWindowRgn(victim, region)) << "the shot holed the window";
-        g_statistics = Statistics{21, 22, 23, 2400};
-        SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
-        EXPECT_EQ(c.repairedAndSaved, GetWindowRgn(victim, region) == ERROR);
-        DeleteObject(region);
-        const struct {
-            const char* name;
-            DWORD value;
-        } stored[] = {{"CountHits", 21}, {"CountMissedShots", 22}, {"CountMissedChicken", 23}, {"TimeSum", 2400}};
-        for (const auto& s : stored) {
-            DWORD value = 0;
-            bool present = test::ReadValue(s.name, &value);
-            EXPECT_EQ(c.repairedAndSaved, present) << s.name;
-            if (present) {
-                EXPECT_EQ(s.value, value) << s.name;
-            }
-        }
-    }
 }
 
 }  // namespace
