@@ -21,7 +21,6 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
-#include "ui/format.h"
 #include "ui/tray.h"
 
 namespace {
@@ -255,73 +254,6 @@ TEST(Tray, TooltipShowsTheMeanReactionTime)
         EXPECT_EQ(g_app.background, call.data.hWnd);
         EXPECT_EQ(UINT(kTrayIconId), call.data.uID);
         EXPECT_STREQ(c.tip, call.data.szTip);
-    }
-}
-
-namespace {
-const char* g_tooltipFormat = "";
-decltype(LoadStringA)* g_realLoadString = nullptr;
-// Hands out a chosen text for the tooltip's string, whatever the offset.
-int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
-{
-    if (id % 10000 != IDS_TOOLTIP) return g_realLoadString(module, id, buffer, size);
-    lstrcpynA(buffer, g_tooltipFormat, size);
-    return lstrlenA(buffer);
-}
-}  // namespace
-
-// The format comes from the resources, which anyone can edit: only a text
-// with a single number conversion is handed to printf.
-TEST(Tray, TooltipFormatIsChecked)
-{
-    const struct {
-        const char* format;
-        bool shown;
-        std::string tip;
-    } cases[] = {
-        {"Mean %u ms", true, "Mean 571 ms"},
-        {"%i", true, "571"},
-        {"%-6d|", true, "571   |"},
-        {"[%05d]", true, "[00571]"},
-        {"%-99d|", true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
-        {"%.99d", true, Repeat('0', 63)},
-        {"%5.3d", true, "  571"},
-        // Wider than two digits: printf would pad up to a billion characters.
-        {"%-100d|", false, ""},
-        {"%.100d", false, ""},
-        {"%999999999d", false, ""},
-        {"%.999999999d", false, ""},
-        {"%0999d", false, ""},
-        {"%s", false, ""},
-        {"%d %d", false, ""},
-        {"%d%%", false, ""},
-        {"%n%d", false, ""},
-        {"%*d", false, ""},
-        {"%ld", false, ""},
-        {"%x", false, ""},
-        {"no number", false, ""},
-        {"trailing %", false, ""},
-        {"", false, ""},  // an empty string counts as missing
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
-        ProgramAs program(0x0409);
-        ASSERT_TRUE(program.Installed());
-        g_statistics = Statistics{7, 0, 0, 4000};
-        g_tooltipFormat = c.format;
-        test::ImportHook strings("USER32.dll", "LoadStringA", &FakeLoadString);
-        ASSERT_TRUE(strings.Installed());
-        g_realLoadString = strings.Original<decltype(LoadStringA)>();
-        FakeShell shell;
-        BOOL result = UpdateTrayTooltip();
-        if (!c.shown) {
-            EXPECT_FALSE(result);
-            EXPECT_TRUE(g_notifyCalls.empty()) << "the tooltip stays as it was";
-            continue;
-        }
-        EXPECT_TRUE(result);
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        EXPECT_EQ(c.tip, std::string(g_notifyCalls[0].data.szTip));
     }
 }
 
