@@ -15,8 +15,8 @@
 #include "flight/screen.h"
 #include "res/resource.h"
 #include "store/store.h"
-#include "ui/commands.h"
 #include "support.h"
+#include "ui/commands.h"
 
 namespace {
 
@@ -47,7 +47,6 @@ struct Call {
 };
 
 std::vector<Call> g_calls;
-DWORD g_now = 1000;                // what GetTickCount answers
 bool g_skipFullScreenCopies = false;
 decltype(&BitBlt) g_realBitBlt = nullptr;
 decltype(&SelectObject) g_realSelectObject = nullptr;
@@ -66,37 +65,10 @@ void Record(Kind kind, HWND window, intptr_t a, intptr_t b = 0, intptr_t c = 0, 
     g_calls.push_back(call);
 }
 
-UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
-{
-    Record(kSetTimerCall, window, static_cast<intptr_t>(id), static_cast<intptr_t>(interval));
-    return id;
-}
-
-BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id)
-{
-    Record(kKillTimerCall, window, static_cast<intptr_t>(id));
-    return TRUE;
-}
-
-DWORD WINAPI FakeGetTickCount() { return g_now; }
-
-BOOL WINAPI FakeSndPlaySound(LPCSTR, UINT flags)
-{
-    Record(kSoundCall, nullptr, static_cast<intptr_t>(flags));
-    return TRUE;
-}
-
 HCURSOR WINAPI FakeSetCursor(HCURSOR cursor)
 {
     Record(kCursorCall, nullptr, reinterpret_cast<intptr_t>(cursor));
     return nullptr;
-}
-
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
-{
-    Record(kTooltipCall, data ? data->hWnd : nullptr, static_cast<intptr_t>(message),
-           data ? static_cast<intptr_t>(data->uFlags) : 0);
-    return TRUE;
 }
 
 bool IsFullScreen(int width, int height)
@@ -185,33 +157,36 @@ void ExpectCountersStored(int after, int before)
     }
 }
 
-// Timers, tick count, sound, cursor and tray recorded; GDI calls observed.
+// Timers, tick count, sound, cursor and tray recorded in one log; GDI calls
+// observed.
 class FakePlatform {
 public:
     FakePlatform()
-        : setTimer_("USER32.dll", "SetTimer", &FakeSetTimer),
-          killTimer_("USER32.dll", "KillTimer", &FakeKillTimer),
-          tick_("KERNEL32.dll", "GetTickCount", &FakeGetTickCount),
-          sound_("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound),
+        : timers_(false),
           cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
-          tray_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon),
           bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
           select_("GDI32.dll", "SelectObject", &RecordingSelectObject),
           registry_("ADVAPI32.dll", "RegSetValueExA", &RecordingRegSetValue)
     {
+        timers_.then = [](const test::TimerCall& c) {
+            Record(c.set ? kSetTimerCall : kKillTimerCall, c.window, static_cast<intptr_t>(c.id),
+                   static_cast<intptr_t>(c.interval));
+        };
+        sound_.then = [](const test::SoundCall& c) { Record(kSoundCall, nullptr, static_cast<intptr_t>(c.flags)); };
+        tray_.then = [](const test::TrayCall& c) {
+            Record(kTooltipCall, c.data.hWnd, static_cast<intptr_t>(c.message), static_cast<intptr_t>(c.data.uFlags));
+        };
         g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
         g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
         g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
         Clear();
-        g_now = 1000;
         g_skipFullScreenCopies = false;
     }
     ~FakePlatform() { g_skipFullScreenCopies = false; }
     bool Installed() const
     {
-        return setTimer_.Installed() && killTimer_.Installed() && tick_.Installed() && sound_.Installed() &&
-               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed() &&
-               registry_.Installed();
+        return timers_.Installed() && tick.Installed() && sound_.Installed() && cursor_.Installed() &&
+               tray_.Installed() && bitBlt_.Installed() && select_.Installed() && registry_.Installed();
     }
     static void Clear()
     {
@@ -219,8 +194,13 @@ public:
         g_selections.clear();
     }
 
+    test::FakeTickCount tick;  // at 1000 until a test moves it
+
 private:
-    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_, registry_;
+    test::FakeTimers timers_;
+    test::FakeSound sound_;
+    test::FakeTray tray_;
+    test::ImportHook cursor_, bitBlt_, select_, registry_;
 };
 
 // ---------------------------------------------------------------------------
@@ -508,7 +488,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         for (int n = 1; n <= c.missedTick; ++n) {
             SCOPED_TRACE(testing::Message() << "tick " << n);
             FakePlatform::Clear();
-            g_now = 100000 + 50 * n;
+            platform_.tick.now = 100000 + 50 * n;
             FireAnimationTimer();
             const int x = startX + c.direction * c.step * n;
             // Entry: the tick count of the entering tick, taken once.
@@ -1028,28 +1008,18 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 // ---------------------------------------------------------------------------
 // Loading the frames.
 
-unsigned g_missingBitmap = 0;
-decltype(&LoadBitmapA) g_realLoadBitmap = nullptr;
-
-HBITMAP WINAPI LoadBitmapWithoutOne(HINSTANCE instance, LPCSTR name)
-{
-    if (IS_INTRESOURCE(name) && reinterpret_cast<uintptr_t>(name) == g_missingBitmap) return nullptr;
-    return g_realLoadBitmap(instance, name);
-}
-
 TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
 {
     test::CleanRegistry registry;
     test::ResetAllModules();
     g_app.instance = GetModuleHandleA(nullptr);
-    test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
+    test::MissingBitmap load;
     ASSERT_TRUE(load.Installed());
-    g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
     const unsigned missing[] = {IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0 + 7, IDB_LEFT_FRAME0 + 18, IDB_LEFT_MASK0 + 18,
                                 IDB_FALL_FRAME0 + 9, IDB_FALL_MASK0 + 18};
     for (unsigned id : missing) {
         SCOPED_TRACE(testing::Message() << "without bitmap " << id);
-        g_missingBitmap = id;
+        load.missing = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
         EXPECT_EQ(nullptr, g_screen.FrameSurface.dc);
@@ -1057,7 +1027,7 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }
-    g_missingBitmap = 0;
+    load.missing = 0;
     EXPECT_EQ(1, LoadFrameBanks()) << "with all 114 it loads";
     FreeFrameBanks();
     test::ResetAllModules();

@@ -30,7 +30,6 @@ HWND g_dialogOwner;
 test::ImportHook* g_dialogHook;
 int g_dialogs;
 bool g_timedOut;
-LCID g_lcid;
 
 const UINT kRunScript = WM_APP + 7;
 const UINT_PTR kWatchdog = 77;
@@ -62,11 +61,6 @@ INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGP
     g_dialogTemplate = name;
     g_dialogOwner = owner;
     return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
-}
-
-LCID WINAPI FakeUserLcid()
-{
-    return g_lcid;
 }
 
 std::string Text(HWND window)
@@ -127,10 +121,8 @@ DWORD Stored(const char* name)
 class Options : public ::testing::Test {
 protected:
     explicit Options(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
-        : lcid_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserLcid),
-          dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
+        : lcid_(lcid), dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
     {
-        g_lcid = lcid;
         g_dialogHook = &dialog_;
         g_script = nullptr;
         g_dialogs = 0;
@@ -165,7 +157,7 @@ protected:
     }
 
     test::CleanRegistry registry_;
-    test::ImportHook lcid_;
+    test::FakeUserLocale lcid_;
     test::ImportHook dialog_;
     std::unique_ptr<test::Program> program_;
 };
@@ -415,35 +407,28 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
     }
 }
 
-int g_sounds;
-BOOL WINAPI CountSound(LPCSTR, UINT)
-{
-    ++g_sounds;
-    return TRUE;
-}
-
 TEST_F(Options, ClearingTheSoundSilencesTheVeryNextSound)
 {
-    test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
+    test::FakeSound sound;
     ASSERT_TRUE(sound.Installed());
     Start();
     struct Step {
         bool check;
-        int expectedSounds;
+        size_t expectedSounds;
     };
     const Step steps[] = {{false, 0}, {true, 1}, {false, 0}};
-    g_sounds = 0;
+    sound.calls.clear();
     PlaySoundResource(IDW_SHOT, 1);
-    ASSERT_EQ(g_sounds, 1) << "no sound on a first run";
+    ASSERT_EQ(sound.calls.size(), 1u) << "no sound on a first run";
     for (const Step& s : steps) {
         SCOPED_TRACE(s.check);
         Open([&](HWND d) {
             SetChecked(d, s.check);
             Click(d, IDOK);
         });
-        g_sounds = 0;
+        sound.calls.clear();
         PlaySoundResource(IDW_HIT, 1);
-        EXPECT_EQ(g_sounds, s.expectedSounds);
+        EXPECT_EQ(sound.calls.size(), s.expectedSounds);
     }
 }
 

@@ -221,7 +221,6 @@ struct Event {
 struct Observed {
     std::vector<Event> events;
     std::map<HWND, int> regionSets;  // SetWindowRgn calls per window
-    uint32_t tick = 0;               // what GetTickCount answers
     bool spriteRectFails = false;    // GetWindowRect of the sprite window fails
 
     // Region ledger, kept while `ledger` is set: every region the program
@@ -253,18 +252,16 @@ unsigned SoundId(const void* image)
     return 0;
 }
 
-BOOL WINAPI FakeSndPlaySound(LPCSTR sound, UINT flags)
+void NoteSound(const test::SoundCall& call)
 {
     char what[40];
-    std::snprintf(what, sizeof what, "sound %u %s", SoundId(sound), (flags & SND_ASYNC) ? "async" : "sync");
+    std::snprintf(what, sizeof what, "sound %u %s", SoundId(call.image), (call.flags & SND_ASYNC) ? "async" : "sync");
     Note(what);
-    return TRUE;
 }
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+void NoteTip(const test::TrayCall& call)
 {
-    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) Note(std::string("tip ") + data->szTip);
-    return TRUE;
+    if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_TIP)) Note(std::string("tip ") + call.data.szTip);
 }
 
 BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
@@ -272,8 +269,6 @@ BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
     Note("enum");
     return g_seen.enumWindows(callback, parameter);
 }
-
-DWORD WINAPI FakeGetTickCount() { return g_seen.tick; }
 
 // A failed call leaves the rectangle undefined: here, far off the screen.
 BOOL WINAPI FakeGetWindowRect(HWND window, RECT* r)
@@ -318,10 +313,10 @@ BOOL WINAPI FakeDeleteObject(HGDIOBJ object)
 
 // The hooks a test needs, put back at its end.
 struct Hooks {
-    test::ImportHook sound{"WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound};
-    test::ImportHook notify{"SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon};
+    test::FakeSound sound;
+    test::FakeTray notify;
     test::ImportHook enumWindows{"USER32.dll", "EnumWindows", &FakeEnumWindows};
-    test::ImportHook tick{"KERNEL32.dll", "GetTickCount", &FakeGetTickCount};
+    test::FakeTickCount tick;
     test::ImportHook windowRect{"USER32.dll", "GetWindowRect", &FakeGetWindowRect};
     test::ImportHook setRgn{"USER32.dll", "SetWindowRgn", &FakeSetWindowRgn};
     test::ImportHook rectRgn{"GDI32.dll", "CreateRectRgn", &FakeCreateRectRgn};
@@ -331,6 +326,8 @@ struct Hooks {
     Hooks()
     {
         g_seen = Observed{};
+        sound.then = NoteSound;
+        notify.then = NoteTip;
         g_seen.enumWindows = enumWindows.Original<decltype(EnumWindows)>();
         g_seen.getWindowRect = windowRect.Original<decltype(GetWindowRect)>();
         g_seen.setWindowRgn = setRgn.Original<decltype(SetWindowRgn)>();
@@ -387,7 +384,7 @@ protected:
         g_flight.hit = 0;
         g_flight.fallCounter = 0;
         g_flight.appearanceTick = appearance;
-        g_seen.tick = now;
+        hooks.tick.now = now;
         g_seen.events.clear();
         g_seen.regionSets.clear();
     }

@@ -181,14 +181,6 @@ RegistrySpy* RegistrySpy::active_ = nullptr;
 const std::vector<std::string> kSettingsOrder = {"UseSound", "Speed"};
 const std::vector<std::string> kCounterOrder = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
 
-// The tooltip last handed to the notification area.
-std::string g_lastTip;
-BOOL WINAPI CaptureTip(DWORD message, PNOTIFYICONDATAA data)
-{
-    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) g_lastTip = data->szTip;
-    return TRUE;
-}
-
 // Fresh modules at both ends, so no test sees another's records.
 struct FreshStore {
     FreshStore() { test::ResetAllModules(); }
@@ -424,11 +416,14 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
     LoadStatistics();
     ASSERT_EQ(7u, g_statistics.CountHits);
 
-    g_lastTip = "untouched";
+    // The tooltip last handed to the notification area.
+    std::string lastTip = "untouched";
     {
-        test::ImportHook notify("SHELL32.dll", "Shell_NotifyIconA", &CaptureTip);
+        test::FakeTray notify;
         ASSERT_TRUE(notify.Installed());
         OnCommand(CMD_RESET_STATISTICS);
+        for (const test::TrayCall& c : notify.calls)
+            if (c.message == NIM_MODIFY && (c.data.uFlags & NIF_TIP)) lastTip = c.data.szTip;
     }
     EXPECT_EQ(0u, g_statistics.CountHits);
     EXPECT_EQ(0u, g_statistics.CountMissedShots);
@@ -437,7 +432,7 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
     for (const char* name : {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}) ExpectDword(name, 0);
     ExpectDword("UseSound", 0);
     ExpectDword("Speed", 8);
-    EXPECT_EQ("Wingzap - 0 Milliseconds/Chicken", g_lastTip) << "the tooltip follows the reset";
+    EXPECT_EQ("Wingzap - 0 Milliseconds/Chicken", lastTip) << "the tooltip follows the reset";
 }
 
 TEST(Store, NothingIsWrittenWhenTheKeyCannotBeCreated)

@@ -16,7 +16,6 @@
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/screen.h"
-#include "res/localize.h"
 #include "res/resource.h"
 #include "store/store.h"
 #include "support.h"
@@ -29,49 +28,11 @@ namespace {
 // (88 bytes for 32-bit programs).
 const DWORD kFirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
 
-struct NotifyCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
-std::vector<NotifyCall> g_notifyCalls;
-BOOL g_notifyResult = TRUE;
-DWORD g_notifyError = 0;
-int g_notifyFailures = 0;         // calls that fail before g_notifyResult holds
+using test::FakeTray;
+using test::ProgramAs;
+using test::TrayCall;
+
 std::vector<std::string> g_steps;  // the shell's calls among others, in order
-
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
-{
-    NotifyCall call{message, {}};
-    std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
-    g_notifyCalls.push_back(call);
-    BOOL result = g_notifyResult;
-    if (g_notifyFailures > 0) {
-        --g_notifyFailures;
-        result = FALSE;
-    }
-    if (!result) SetLastError(g_notifyError);
-    g_steps.push_back(message == NIM_ADD ? (result ? "add" : "add failed") : message == NIM_MODIFY ? "modify" : "delete");
-    return result;
-}
-
-// Stands in for the notification area; every call is recorded. It refuses
-// the first `failures` calls, then answers `result`.
-class FakeShell {
-public:
-    explicit FakeShell(BOOL result = TRUE, DWORD error = 0, int failures = 0)
-        : hook_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon)
-    {
-        g_notifyCalls.clear();
-        g_steps.clear();
-        g_notifyResult = result;
-        g_notifyError = error;
-        g_notifyFailures = failures;
-    }
-    bool Installed() const { return hook_.Installed(); }
-
-private:
-    test::ImportHook hook_;
-};
 
 struct MessageBoxCall {
     HWND owner;
@@ -114,26 +75,6 @@ HLOCAL WINAPI RecordLocalFree(HLOCAL memory)
     return g_realLocalFree(memory);
 }
 
-LCID g_userLocale = 0x0409;
-LCID WINAPI FakeUserDefaultLCID() { return g_userLocale; }
-
-// The program's modules as start-up leaves them, for a user of `locale`.
-class ProgramAs {
-public:
-    explicit ProgramAs(LCID locale) : hook_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserDefaultLCID)
-    {
-        g_userLocale = locale;
-        Language_Reset();
-        InitLanguage(GetModuleHandleA(nullptr));
-    }
-    bool Installed() const { return hook_.Installed() && program_.Loaded() && g_app.background; }
-
-private:
-    test::CleanRegistry clean_;
-    test::Program program_;
-    test::ImportHook hook_;
-};
-
 HICON Icon(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
@@ -144,7 +85,7 @@ TEST(Tray, RecordsHandedToTheShell)
 {
     ProgramAs program(0x0409);
     ASSERT_TRUE(program.Installed());
-    FakeShell shell;
+    FakeTray shell;
     ASSERT_TRUE(shell.Installed());
     HWND owner = g_app.background;
     const UINT callback = TaskIconMessage();
@@ -154,7 +95,7 @@ TEST(Tray, RecordsHandedToTheShell)
     EXPECT_TRUE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_DISABLED)));
     EXPECT_TRUE(SetTrayTip(owner, kTrayIconId, "tip"));
     EXPECT_TRUE(DeleteTrayIcon(owner, kTrayIconId));
-    ASSERT_EQ(4u, g_notifyCalls.size());
+    ASSERT_EQ(4u, shell.calls.size());
 
     const struct {
         DWORD message;
@@ -170,7 +111,7 @@ TEST(Tray, RecordsHandedToTheShell)
     };
     for (size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        const NotifyCall& call = g_notifyCalls[i];
+        const TrayCall& call = shell.calls[i];
         EXPECT_EQ(expected[i].message, call.message);
         EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
         EXPECT_EQ(owner, call.data.hWnd);
@@ -187,7 +128,7 @@ TEST(Tray, RecordsHandedToTheShell)
         }
     }
     // The shell's answer is the result.
-    g_notifyResult = FALSE;
+    shell.result = FALSE;
     EXPECT_FALSE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_ENABLED)));
     EXPECT_FALSE(SetTrayTip(owner, kTrayIconId, "tip"));
     EXPECT_FALSE(DeleteTrayIcon(owner, kTrayIconId));
@@ -213,11 +154,11 @@ TEST(Tray, TipsAreCutTo63Characters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const char* tip = c.none ? nullptr : c.given.c_str();
-        FakeShell shell;
+        FakeTray shell;
         AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), tip, TaskIconMessage());
         SetTrayTip(g_app.background, kTrayIconId, tip);
-        ASSERT_EQ(2u, g_notifyCalls.size());
-        for (const NotifyCall& call : g_notifyCalls) {
+        ASSERT_EQ(2u, shell.calls.size());
+        for (const TrayCall& call : shell.calls) {
             EXPECT_EQ(c.shown, std::string(call.data.szTip));
             EXPECT_EQ('\0', call.data.szTip[63]);
         }
@@ -245,10 +186,10 @@ TEST(Tray, TooltipShowsTheMeanReactionTime)
         ProgramAs program(c.locale);
         ASSERT_TRUE(program.Installed());
         g_statistics = Statistics{c.hits, 11, 13, c.timeSum};
-        FakeShell shell;
+        FakeTray shell;
         EXPECT_TRUE(UpdateTrayTooltip());
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        const NotifyCall& call = g_notifyCalls[0];
+        ASSERT_EQ(1u, shell.calls.size());
+        const TrayCall& call = shell.calls[0];
         EXPECT_EQ(DWORD(NIM_MODIFY), call.message);
         EXPECT_EQ(UINT(NIF_TIP), call.data.uFlags);
         EXPECT_EQ(g_app.background, call.data.hWnd);
@@ -271,7 +212,7 @@ TEST(Tray, FailedAddShowsTheSystemsText)
         g_freed.clear();
         BOOL added;
         {
-            FakeShell shell(FALSE, code);
+            FakeTray shell(FALSE, code);
             test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
             test::ImportHook format("KERNEL32.dll", "FormatMessageA", &RecordFormatMessage);
             test::ImportHook release("KERNEL32.dll", "LocalFree", &RecordLocalFree);
@@ -299,10 +240,9 @@ TEST(Tray, FailedAddShowsTheSystemsText)
             EXPECT_TRUE(g_freed.empty()) << "only a text that was fetched is freed";
         }
         // A failed add leaves nothing for a restarted shell to bring back.
-        g_notifyCalls.clear();
-        FakeShell shell;
+        FakeTray shell;
         SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-        EXPECT_TRUE(g_notifyCalls.empty());
+        EXPECT_TRUE(shell.calls.empty());
     }
 }
 
@@ -325,13 +265,13 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
         SCOPED_TRACE(c.what);
         ProgramAs program(0x0407);
         ASSERT_TRUE(program.Installed());
-        FakeShell shell;
+        FakeTray shell;
         ASSERT_TRUE(AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage()));
         g_statistics = Statistics{7, 1, 1, 4000};
         UpdateTrayTooltip();
         for (int i = 0; i < c.toggles; ++i) ToggleEnabled();
         if (c.deleted) DeleteTrayIcon(g_app.background, kTrayIconId);
-        g_notifyCalls.clear();
+        shell.calls.clear();
 
         // As the shell announces itself: to every top-level window.
         DWORD_PTR answer;
@@ -339,11 +279,11 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
                             &answer);
         test::PumpMessages();
         if (c.deleted) {
-            EXPECT_TRUE(g_notifyCalls.empty());
+            EXPECT_TRUE(shell.calls.empty());
             continue;
         }
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        const NotifyCall& call = g_notifyCalls[0];
+        ASSERT_EQ(1u, shell.calls.size());
+        const TrayCall& call = shell.calls[0];
         EXPECT_EQ(DWORD(NIM_ADD), call.message);
         EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
         EXPECT_EQ(g_app.background, call.data.hWnd);
@@ -356,16 +296,6 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
 }
 
 namespace {
-HANDLE g_mutex = nullptr;
-decltype(CreateMutexA)* g_realCreateMutex = nullptr;
-HANDLE WINAPI RecordCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
-{
-    HANDLE h = g_realCreateMutex(security, owned, name);
-    DWORD error = GetLastError();
-    if (name && std::strcmp(name, "Skyroost Mutex") == 0) g_mutex = h;
-    SetLastError(error);  // start-up asks whether it already existed
-    return h;
-}
 // Start-up's loop driven by hand: each turn is the retry timer's next firing,
 // two seconds later on a clock of the test's, or the shell announcing a new
 // taskbar; once the icon is there the tray menu's Quit ends the run.
@@ -373,10 +303,10 @@ struct LoopDrive {
     int announceAt;  // the turn that announces the taskbar; 0: none
     int turns;
     bool quitPosted, strayed;
-    DWORD clock;  // what GetTickCount answers
+    FakeTray* shell;
+    test::FakeTickCount* clock;
 } g_drive;
 decltype(GetMessageA)* g_realGetMessage = nullptr;
-DWORD WINAPI FakeGetTickCount() { return g_drive.clock; }
 
 BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
 {
@@ -386,12 +316,12 @@ BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
             PostQuitMessage(0);
         } else if (g_drive.turns == g_drive.announceAt) {
             g_steps.push_back("taskbar created");
-            g_notifyFailures = 0;
+            g_drive.shell->failures = 0;
             SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             PostMessageA(g_app.background, WM_NULL, 0, 0);  // the next turn comes
         } else {
             g_steps.push_back("tick");
-            g_drive.clock += 2000;
+            g_drive.clock->now += 2000;
             PostMessageA(g_app.background, WM_TIMER, kTaskbarTimer, 0);
         }
     } else if (g_tray.added && !g_drive.quitPosted) {
@@ -399,21 +329,6 @@ BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
         PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
     }
     return g_realGetMessage(msg, window, first, last);
-}
-
-// The background window's timers are noted, not armed: the drive fires them.
-UINT_PTR WINAPI NotedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
-{
-    char step[40];
-    std::snprintf(step, sizeof step, "timer %u: %u ms", static_cast<unsigned>(id), interval);
-    if (window && window == g_app.background) g_steps.push_back(step);
-    return id;
-}
-
-BOOL WINAPI NotedKillTimer(HWND window, UINT_PTR id)
-{
-    if (window && window == g_app.background) g_steps.push_back("kill " + std::to_string(id));
-    return TRUE;
 }
 }  // namespace
 
@@ -424,9 +339,9 @@ BOOL WINAPI NotedKillTimer(HWND window, UINT_PTR id)
 // the program ends through its normal shut-down.
 TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
 {
-    std::vector<std::string> refusedThroughout = {"add failed", "timer 3: 2000 ms"};
-    for (int i = 0; i < 60; ++i) refusedThroughout.insert(refusedThroughout.end(), {"tick", "add failed"});
-    refusedThroughout.insert(refusedThroughout.end(), {"kill 3", "box"});
+    std::vector<std::string> refusedThroughout = {"tray add failed", "timer 3: 2000 ms"};
+    for (int i = 0; i < 60; ++i) refusedThroughout.insert(refusedThroughout.end(), {"tick", "tray add failed"});
+    refusedThroughout.insert(refusedThroughout.end(), {"kill timer 3", "box"});
     const struct {
         const char* what;
         int failures;  // adds refused before the shell takes one; -1: all
@@ -434,11 +349,11 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         std::vector<std::string> steps;
     } cases[] = {
         {"the taskbar comes on the third try", 3, 0,
-         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "tick", "add failed", "tick", "add", "kill 3",
-          "modify", "timer 2: 541000 ms", "delete"}},
+         {"tray add failed", "timer 3: 2000 ms", "tick", "tray add failed", "tick", "tray add failed", "tick",
+          "tray add", "kill timer 3", "tray modify", "timer 2: 541000 ms", "tray delete"}},
         {"the taskbar announces itself", 2, 2,
-         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "taskbar created", "add", "kill 3", "modify",
-          "timer 2: 541000 ms", "delete"}},
+         {"tray add failed", "timer 3: 2000 ms", "tick", "tray add failed", "taskbar created", "tray add",
+          "kill timer 3", "tray modify", "timer 2: 541000 ms", "tray delete"}},
         {"no taskbar for two minutes", -1, 0, refusedThroughout},
     };
     for (const auto& c : cases) {
@@ -450,20 +365,23 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         test::WriteValue("CountHits", 2);
         test::WriteValue("TimeSum", 10);
         g_boxes.clear();
-        g_mutex = nullptr;
-        g_drive = LoopDrive{c.announceAt, 0, false, false, 0xFFFFF000u};  // the tick count wraps meanwhile
+        g_steps.clear();
+        test::PrivateMutex mutex;
         int result = -1;
         {
-            FakeShell shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures);
+            FakeTray shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures);
+            shell.then = [](const TrayCall& call) { g_steps.push_back(test::Step(call)); };
+            // The background window's timers are noted, not armed: the drive fires them.
+            test::FakeTimers timers(false);
+            timers.then = [](const test::TimerCall& call) {
+                if (call.window && call.window == g_app.background) g_steps.push_back(test::Step(call));
+            };
+            test::FakeTickCount clock(0xFFFFF000u);  // the tick count wraps meanwhile
+            g_drive = LoopDrive{c.announceAt, 0, false, false, &shell, &clock};
             test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
-            test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &RecordCreateMutex);
             test::ImportHook loop("USER32.dll", "GetMessageA", &DrivingGetMessage);
-            test::ImportHook tick("KERNEL32.dll", "GetTickCount", &FakeGetTickCount);
-            test::ImportHook setTimer("USER32.dll", "SetTimer", &NotedSetTimer);
-            test::ImportHook killTimer("USER32.dll", "KillTimer", &NotedKillTimer);
             ASSERT_TRUE(shell.Installed() && box.Installed() && mutex.Installed() && loop.Installed() &&
-                        tick.Installed() && setTimer.Installed() && killTimer.Installed());
-            g_realCreateMutex = mutex.Original<decltype(CreateMutexA)>();
+                        clock.Installed() && timers.Installed());
             g_realGetMessage = loop.Original<decltype(GetMessageA)>();
             result = WingzapMain(GetModuleHandleA(nullptr));
         }
@@ -495,8 +413,8 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        ASSERT_NE(nullptr, g_mutex);
-        CloseHandle(g_mutex);
+        ASSERT_NE(nullptr, mutex.handle);
+        EXPECT_EQ(kMutexName, mutex.name);
     }
 }
 
