@@ -1060,12 +1060,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     const DWORD started = GetTickCount();
     test::Process program(test::RuntimeExePath());
     ASSERT_TRUE(program.Started());
-    HWND background = nullptr, sprite = nullptr;
-    ASSERT_TRUE(test::Awaited("the program's windows", [&] {
-        background = FindWindowA("SkyroostBackground", "Background");
-        sprite = FindWindowExA(background, nullptr, "SkyroostSprite", "Sprite");
-        return sprite != nullptr;
-    }, 20000));
+    HWND background, sprite;
+    ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     // The start-up sound plays to its end before any window is made.
     if (run.sound) {
         EXPECT_GE(GetTickCount() - started, 0.9 * launchMs) << "the start-up sound did not block";
@@ -1160,8 +1156,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
         EXPECT_EQ(holed.Colour(shot.x + d.x, shot.y + d.y), victimColour) << "beside the hole at " << d.x << "," << d.y;
 
     // Quitting gives every window its full shape back.
-    PostMessageA(background, WM_COMMAND, CMD_QUIT, 0);
-    EXPECT_EQ(program.Wait(15000), 0u);
+    EXPECT_EQ(test::QuitThroughTheMenu(program, background), 0u);
     EXPECT_EQ(RegionType(target), ERROR);
     EXPECT_TRUE(test::Awaited("the victim whole again", [&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000));
     Screenshot repaired = CaptureScreen();

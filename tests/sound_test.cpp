@@ -195,43 +195,6 @@ void ExpectWritten(const Wave& expected)
     EXPECT_TRUE(expected.samples == written.samples) << "the samples played are not the resource's";
 }
 
-// The real program, started as the user would.
-class RunningProgram {
-public:
-    RunningProgram()
-    {
-        std::string command = "\"" + test::RuntimeExePath() + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
-        WaitFor([this] {
-            background_ = FindWindowA("SkyroostBackground", "Background");
-            return background_ || WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0;
-        }, 20000);
-    }
-    ~RunningProgram()
-    {
-        if (!pi_.hProcess) return;
-        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
-    }
-    HWND Background() const { return background_; }
-    long Quit()
-    {
-        if (!background_) return -1;
-        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
-        if (WaitForSingleObject(pi_.hProcess, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 1;
-        GetExitCodeProcess(pi_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    PROCESS_INFORMATION pi_ = {};
-    HWND background_ = nullptr;
-};
-
 }  // namespace
 
 TEST(RealSoundFile, TheResourceSamplesReachTheDevice)
@@ -278,14 +241,16 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
         test::WriteValue("UseSound", useSound);
         test::WriteValue("Speed", 1000);  // no chicken during the test
         DeleteFileA(out.c_str());
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        ASSERT_TRUE(program.Started());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         if (useSound) {
             ExpectWritten(launch);
         } else {
             EXPECT_FALSE(WaitFor([&] { return Exists(out); }, 500));
         }
-        EXPECT_EQ(0, program.Quit());
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     }
 }
 

@@ -610,85 +610,6 @@ bool TrayShows(int iconId)
     return Shows(CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
 }
 
-// The real program, started as the user would; killed if a test leaves it.
-class RunningProgram {
-public:
-    explicit RunningProgram(bool germanUser = false)
-    {
-        std::string exe = test::RuntimeExePath();
-        char command[1024];
-        if (germanUser) {
-            // Wine takes the user's locale from the Unix environment of the
-            // loader, which the environment block of a Windows parent does
-            // not reach: the loader is started as a Unix program.
-            char loader[MAX_PATH] = {};
-            if (!GetEnvironmentVariableA("WINELOADER", loader, sizeof loader)) return;
-            std::snprintf(command, sizeof command, "/usr/bin/env LC_ALL=de_DE.UTF-8 %s \"%s\"", loader, exe.c_str());
-        } else {
-            std::snprintf(command, sizeof command, "\"%s\"", exe.c_str());
-        }
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-        CloseHandle(pi.hThread);
-        WaitFor([&] { return (background_ = FindBackground()) != nullptr ||
-                             WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; },
-                20000);
-        CloseHandle(pi.hProcess);
-        DWORD pid = 0;
-        if (background_ && GetWindowThreadProcessId(background_, &pid))
-            process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-        if (!process_) background_ = nullptr;
-    }
-    ~RunningProgram()
-    {
-        if (!process_) return;
-        if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(process_, 1);
-            WaitForSingleObject(process_, 5000);
-        }
-        CloseHandle(process_);
-    }
-    HWND Background() const { return background_; }
-    // Quits through the tray menu's command; the exit code, or -1.
-    long Quit()
-    {
-        if (!background_) return -1;
-        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
-        if (WaitForSingleObject(process_, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 1;
-        GetExitCodeProcess(process_, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    // The background window of a program other than this test.
-    static HWND FindBackground()
-    {
-        HWND found = nullptr;
-        EnumWindows(
-            [](HWND w, LPARAM p) CALLBACK -> BOOL {
-                char cls[64] = {}, title[64] = {};
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                GetClassNameA(w, cls, sizeof cls);
-                GetWindowTextA(w, title, sizeof title);
-                if (pid != GetCurrentProcessId() && std::strcmp(cls, "SkyroostBackground") == 0 &&
-                    std::strcmp(title, "Background") == 0) {
-                    *reinterpret_cast<HWND*>(p) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
-    HANDLE process_ = nullptr;
-    HWND background_ = nullptr;
-};
-
 const char* const kStatisticNames[] = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
 
 }  // namespace
@@ -703,13 +624,14 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
     const int tipsBefore = TipCount(tip);
     ASSERT_FALSE(TrayShows(IDI_ENABLED)) << "an icon of an earlier run is still there";
     {
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
         EXPECT_TRUE(test::Awaited("TrayShows(IDI_ENABLED)", [&] { return TrayShows(IDI_ENABLED); }, 10000))
             << "the icon is not in the notification area";
         SaveBitmap(CaptureScreen(TaskbarArea()), "tray_running.bmp");
-        EXPECT_EQ(0, program.Quit());
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     }
     EXPECT_TRUE(test::Awaited("!TrayShows(IDI_ENABLED)", [&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
 
@@ -740,8 +662,9 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(testing::Message() << "run " << run);
         const int tipsBefore = TipCount(tip);
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000))
             << "the stored counters were not read";
         if (run == 2) {
@@ -749,11 +672,11 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
             // own again, with the picture and tooltip it had. The test
             // stands in for the shell: it removes the icon and announces the
             // new taskbar.
-            PostMessageA(program.Background(), WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
+            PostMessageA(background, WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
             EXPECT_TRUE(test::Awaited("TrayShows(IDI_DISABLED)", [&] { return TrayShows(IDI_DISABLED); }, 10000));
             NOTIFYICONDATAA gone = {};
             gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
-            gone.hWnd = program.Background();
+            gone.hWnd = background;
             gone.uID = kTrayIconId;
             gone.uFlags = NIF_TIP;
             lstrcpyA(gone.szTip, "left behind");  // so that the old tooltip no longer counts
@@ -770,7 +693,7 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
                 << "the tooltip did not come back";
             SaveBitmap(CaptureScreen(TaskbarArea()), "tray_after_taskbar_created.bmp");
         }
-        EXPECT_EQ(0, program.Quit());
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
 
         const DWORD expected[] = {7, 3, 0, 4000};
         for (int i = 0; i < 4; ++i) {
@@ -796,9 +719,10 @@ TEST(RealTray, GermanUserGetsTheGermanTooltip)
     test::WriteValue("TimeSum", 4000);
     const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
     const int germanBefore = TipCount(german), englishBefore = TipCount(english);
-    RunningProgram program(true);
-    ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+    test::Process program(test::RuntimeExePath(), "de_DE.UTF-8");
+    HWND background, sprite;
+    ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     EXPECT_TRUE(test::Awaited("TipCount(german) == germanBefore + 1", [&] { return TipCount(german) == germanBefore + 1; }, 10000));
     EXPECT_EQ(englishBefore, TipCount(english));
-    EXPECT_EQ(0, program.Quit());
+    EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
 }
