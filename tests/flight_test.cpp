@@ -708,12 +708,7 @@ struct Canvas {
     int width = 0, height = 0;
     Canvas(int w, int h) : width(w), height(h)
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = test::TopDownInfo(w, h);
         void* bits = nullptr;
         dc = CreateCompatibleDC(nullptr);
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -8,8 +8,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -484,12 +482,7 @@ struct Picture {
 std::vector<uint32_t> Pixels(HBITMAP bitmap, int size)
 {
     std::vector<uint32_t> pixels(size * size);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDownInfo(size, size);
     HDC dc = GetDC(nullptr);
     GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, dc);
@@ -514,50 +507,15 @@ Picture IconPicture(int id)
     return picture;
 }
 
-// A copy of part of the live screen.
-struct Capture {
-    RECT area = {};
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // top-down, 0x00RRGGBB
-};
-
-Capture CaptureScreen(RECT area)
-{
-    Capture c;
-    c.area = area;
-    c.width = area.right - area.left;
-    c.height = area.bottom - area.top;
-    if (c.width <= 0 || c.height <= 0) return c;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, c.width, c.height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, c.width, c.height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    c.pixels.resize(static_cast<size_t>(c.width) * c.height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = c.width;
-    info.bmiHeader.biHeight = -c.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    GetDIBits(memory, bitmap, 0, c.height, c.pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : c.pixels) p &= 0xFFFFFF;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
-bool Shows(const Capture& c, const Picture& p)
+bool Shows(const test::Screenshot& shot, const Picture& p)
 {
     if (!p.size) return false;
-    for (int y = 0; y + p.size <= c.height; ++y) {
-        for (int x = 0; x + p.size <= c.width; ++x) {
+    for (int y = 0; y + p.size <= shot.height; ++y) {
+        for (int x = 0; x + p.size <= shot.width; ++x) {
             bool match = true;
             for (int i = 0; i < p.size * p.size && match; ++i) {
                 if (!p.opaque[i]) continue;
-                match = c.pixels[static_cast<size_t>(y + i / p.size) * c.width + x + i % p.size] == p.color[i];
+                match = shot.Rgb(x + i % p.size, y + i / p.size) == p.color[i];
             }
             if (match) return true;
         }
@@ -572,27 +530,8 @@ RECT TaskbarArea()
     return r;
 }
 
-void SaveBitmap(const Capture& c, const std::string& name)
-{
-    std::string path = test::TestDir() + "\\" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    BITMAPINFOHEADER h = {};
-    h.biSize = sizeof h;
-    h.biWidth = c.width;
-    h.biHeight = -c.height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    DWORD bytes = static_cast<DWORD>(c.pixels.size() * 4);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof h;
-    fh.bfSize = fh.bfOffBits + bytes;
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&h, sizeof h, 1, f);
-    std::fwrite(c.pixels.data(), 1, bytes, f);
-    std::fclose(f);
-}
+// Keeps the taskbar as it is now in the test folder.
+void SaveTaskbar(const char* name) { test::SaveBmp(test::CaptureScreen(TaskbarArea()), test::TestDir() + "/" + name); }
 
 using test::WaitFor;
 
@@ -607,7 +546,7 @@ int TipCount(const std::string& tip)
 bool TrayShows(int iconId)
 {
     static Picture pictures[2] = {IconPicture(IDI_ENABLED), IconPicture(IDI_DISABLED)};
-    return Shows(CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
+    return Shows(test::CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
 }
 
 const char* const kStatisticNames[] = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
@@ -630,7 +569,7 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
         EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
         EXPECT_TRUE(test::Awaited("TrayShows(IDI_ENABLED)", [&] { return TrayShows(IDI_ENABLED); }, 10000))
             << "the icon is not in the notification area";
-        SaveBitmap(CaptureScreen(TaskbarArea()), "tray_running.bmp");
+        SaveTaskbar("tray_running.bmp");
         EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     }
     EXPECT_TRUE(test::Awaited("!TrayShows(IDI_ENABLED)", [&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
@@ -691,7 +630,7 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
                 << "the disabled picture did not come back";
             EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsGone + 1", [&] { return TipCount(tip) == tipsGone + 1; }, 10000))
                 << "the tooltip did not come back";
-            SaveBitmap(CaptureScreen(TaskbarArea()), "tray_after_taskbar_created.bmp");
+            SaveTaskbar("tray_after_taskbar_created.bmp");
         }
         EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
 
