@@ -587,27 +587,11 @@ struct CommandCase {
     bool repairs;
 };
 
-HWND CreateVictim()
-{
-    return CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE | WS_BORDER, 100, 100, 300, 200, nullptr,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
-}
+HWND CreateVictim() { return test::LocalWindow("victim", 100, 100, 300, 200, WS_POPUP | WS_VISIBLE | WS_BORDER); }
 
-bool HasRegion(HWND window)
-{
-    HRGN probe = CreateRectRgn(0, 0, 0, 0);
-    int kind = GetWindowRgn(window, probe);
-    DeleteObject(probe);
-    return kind != ERROR;
-}
+bool HasRegion(HWND window) { return test::RegionType(window) != ERROR; }
 
-struct WindowGuard {
-    HWND window;
-    ~WindowGuard()
-    {
-        if (window) DestroyWindow(window);
-    }
-};
+using test::WindowGuard;
 
 TEST_F(Commands, EachCommandDoesItsOwnThingAndNothingElse)
 {
@@ -664,8 +648,7 @@ TEST_F(Commands, ResetWindowsRepairsOnEveryPlatform)
         SCOPED_TRACE(platform);
         g_seen.platform = platform;
         WindowGuard first{CreateVictim()};
-        WindowGuard second{CreateWindowExA(0, "STATIC", "second", WS_POPUP | WS_VISIBLE, 150, 150, 100, 100, nullptr,
-                                           nullptr, GetModuleHandleA(nullptr), nullptr)};
+        WindowGuard second{test::LocalWindow("second", 150, 150, 100, 100)};
         // The second window had a shape of its own before it was shot.
         SetWindowRgn(second.window, CreateEllipticRgn(0, 0, 100, 100), FALSE);
         HRGN own = CreateRectRgn(0, 0, 0, 0);

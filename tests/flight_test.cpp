@@ -658,12 +658,10 @@ void FreezeBeforeTheWindows()
 
 TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
 {
-    HWND windows[2] = {};
-    for (HWND& w : windows) {
-        w = CreateWindowExA(0, "STATIC", "owner of the foreground", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, w);
-    }
+    test::WindowGuard first{test::LocalWindow("owner of the foreground", 100, 100, 200, 100)};
+    test::WindowGuard second{test::LocalWindow("owner of the foreground", 100, 100, 200, 100)};
+    const HWND windows[2] = {first.window, second.window};
+    for (HWND w : windows) ASSERT_NE(nullptr, w);
     // In this order, each on what the one before left: the window in front at
     // a flight's freeze gets the foreground back once, at the release.
     const struct {
@@ -687,7 +685,6 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
         EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
     }
-    for (HWND w : windows) DestroyWindow(w);
 }
 
 // ---------------------------------------------------------------------------

@@ -69,13 +69,7 @@ std::string MenuText(HMENU popup, UINT command)
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-struct WindowGuard {
-    HWND window;
-    ~WindowGuard()
-    {
-        if (window) DestroyWindow(window);
-    }
-};
+using test::WindowGuard;
 
 std::string Text(HWND window)
 {
