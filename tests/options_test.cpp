@@ -101,13 +101,7 @@ void SetChecked(HWND dialog, bool on)
     if (Checked(dialog) != on) Click(dialog, IDC_USE_SOUND);
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
+using test::KeyExists;
 
 DWORD Stored(const char* name)
 {
@@ -388,7 +382,7 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
     Start();
     for (const SoundCase& c : cases) {
         SCOPED_TRACE(c.what);
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        test::DeleteKey();
         if (c.stored) test::WriteValue("UseSound", c.value);
         LoadSettings();
         bool shown = !c.shownChecked;
@@ -555,7 +549,7 @@ TEST_F(Options, CancelAndEscChangeNothing)
     Start();
     for (const LeaveCase& c : cases) {
         SCOPED_TRACE(c.what);
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        test::DeleteKey();
         if (c.keyBefore) {
             test::WriteValue("UseSound", 1);
             test::WriteValue("Speed", 45);

@@ -38,14 +38,7 @@ void Store(const std::vector<Stored>& values)
     for (const Stored& v : values) test::WriteRaw(v.name, v.bytes.data(), DWORD(v.bytes.size()), v.type);
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
+using test::KeyExists;
 
 std::vector<std::string> SortedNames()
 {
@@ -65,7 +58,7 @@ Read ReadBack(const char* name)
 {
     Read r;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return r;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return r;
     uint8_t data[16] = {};
     r.size = sizeof data;
     r.found = RegQueryValueExA(key, name, nullptr, &r.type, data, &r.size) == ERROR_SUCCESS;
@@ -324,7 +317,7 @@ TEST(Store, RegistryCallsInOrder)
         }
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(c.keyOp, calls.front().op);
-        EXPECT_EQ("Software\\Wingzap", calls.front().name);
+        EXPECT_EQ(kRegistryKey, calls.front().name);
         EXPECT_TRUE(calls.front().rootIsCurrentUser);
         EXPECT_EQ(c.access, calls.front().access);
         if (std::string(c.keyOp) == "create") {

@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "res/resource.h"
+#include "store/store.h"
 
 namespace test {
 
@@ -215,16 +216,14 @@ void* HookImport(const char* dll, const char* function, void* replacement)
     return nullptr;
 }
 
-static const char kKey[] = "Software\\Wingzap";
-
-void DeleteKey() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+void DeleteKey() { RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey); }
 CleanRegistry::CleanRegistry() { DeleteKey(); }
 CleanRegistry::~CleanRegistry() { DeleteKey(); }
 
 bool KeyExists()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -232,7 +231,7 @@ bool KeyExists()
 bool ReadValue(const char* name, DWORD* value, DWORD* type)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     DWORD size = sizeof *value, t = 0;
     LONG rc = RegQueryValueExA(key, name, nullptr, &t, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
@@ -243,7 +242,7 @@ bool ReadValue(const char* name, DWORD* value, DWORD* type)
 void WriteRaw(const char* name, const void* data, DWORD size, DWORD type)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
@@ -255,7 +254,7 @@ std::vector<std::string> ValueNames()
 {
     std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         char name[100];
         DWORD size = sizeof name;

@@ -92,7 +92,8 @@ private:
     void* original_;
 };
 
-// Deletes HKCU\Software\Wingzap now and again when the scope ends.
+// Deletes the program's key (kRegistryKey under HKEY_CURRENT_USER) now and
+// again when the scope ends.
 class CleanRegistry {
 public:
     CleanRegistry();
