@@ -923,46 +923,51 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
 // and GDI objects through their creating calls, counted at the program's
 // imports while a flight runs.
 
-int g_allocations = 0;
-decltype(&malloc) g_realMalloc = nullptr;
-decltype(&calloc) g_realCalloc = nullptr;
-decltype(&realloc) g_realRealloc = nullptr;
-decltype(&CreateCompatibleBitmap) g_realCompatibleBitmap = nullptr;
-decltype(&CreateCompatibleDC) g_realCompatibleDC = nullptr;
-decltype(&CreateRectRgn) g_realRectRgn = nullptr;
-
-void* __cdecl CountMalloc(size_t size) { return ++g_allocations, g_realMalloc(size); }
-void* __cdecl CountCalloc(size_t count, size_t size) { return ++g_allocations, g_realCalloc(count, size); }
-void* __cdecl CountRealloc(void* block, size_t size) { return ++g_allocations, g_realRealloc(block, size); }
-HBITMAP WINAPI CountCompatibleBitmap(HDC dc, int w, int h) { return ++g_allocations, g_realCompatibleBitmap(dc, w, h); }
-HDC WINAPI CountCompatibleDC(HDC dc) { return ++g_allocations, g_realCompatibleDC(dc); }
-HRGN WINAPI CountRectRgn(int l, int t, int r, int b) { return ++g_allocations, g_realRectRgn(l, t, r, b); }
-
 class AllocationCounter {
 public:
     AllocationCounter()
-        : malloc_("msvcrt.dll", "malloc", &CountMalloc), calloc_("msvcrt.dll", "calloc", &CountCalloc),
-          realloc_("msvcrt.dll", "realloc", &CountRealloc),
-          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CountCompatibleBitmap),
-          dc_("GDI32.dll", "CreateCompatibleDC", &CountCompatibleDC), region_("GDI32.dll", "CreateRectRgn", &CountRectRgn)
+        : malloc_("msvcrt.dll", "malloc", &Malloc), calloc_("msvcrt.dll", "calloc", &Calloc),
+          realloc_("msvcrt.dll", "realloc", &Realloc),
+          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CompatibleBitmap),
+          dc_("GDI32.dll", "CreateCompatibleDC", &CompatibleDC), region_("GDI32.dll", "CreateRectRgn", &RectRgn)
     {
-        g_realMalloc = malloc_.Original<void*(size_t)>();
-        g_realCalloc = calloc_.Original<void*(size_t, size_t)>();
-        g_realRealloc = realloc_.Original<void*(void*, size_t)>();
-        g_realCompatibleBitmap = bitmap_.Original<HBITMAP WINAPI(HDC, int, int)>();
-        g_realCompatibleDC = dc_.Original<HDC WINAPI(HDC)>();
-        g_realRectRgn = region_.Original<HRGN WINAPI(int, int, int, int)>();
-        g_allocations = 0;
+        live_ = this;
     }
+    ~AllocationCounter() { live_ = nullptr; }
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
     bool Installed() const
     {
         return malloc_.Installed() && calloc_.Installed() && realloc_.Installed() && bitmap_.Installed() &&
                dc_.Installed() && region_.Installed();
     }
+    int allocations = 0;
 
 private:
+    static AllocationCounter& Counted() { return ++live_->allocations, *live_; }
+    static void* __cdecl Malloc(size_t size) { return Counted().malloc_.Original<void*(size_t)>()(size); }
+    static void* __cdecl Calloc(size_t count, size_t size)
+    {
+        return Counted().calloc_.Original<void*(size_t, size_t)>()(count, size);
+    }
+    static void* __cdecl Realloc(void* block, size_t size)
+    {
+        return Counted().realloc_.Original<void*(void*, size_t)>()(block, size);
+    }
+    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h)
+    {
+        return Counted().bitmap_.Original<decltype(CreateCompatibleBitmap)>()(dc, w, h);
+    }
+    static HDC WINAPI CompatibleDC(HDC dc) { return Counted().dc_.Original<decltype(CreateCompatibleDC)>()(dc); }
+    static HRGN WINAPI RectRgn(int l, int t, int r, int b)
+    {
+        return Counted().region_.Original<decltype(CreateRectRgn)>()(l, t, r, b);
+    }
+
+    static AllocationCounter* live_;
     test::ImportHook malloc_, calloc_, realloc_, bitmap_, dc_, region_;
 };
+AllocationCounter* AllocationCounter::live_ = nullptr;
 
 TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 {
@@ -988,7 +993,7 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
                 FireAnimationTimer();
                 RedrawWindow(g_app.background, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             }
-            allocations = g_allocations;
+            allocations = counter.allocations;
         }
         EXPECT_FALSE(g_flight.flying);
         EXPECT_GT(ticks, hit ? 20 : 100);

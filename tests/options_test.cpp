@@ -80,6 +80,8 @@ void Click(HWND dialog, int id)
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+void Cancel(HWND dialog) { Click(dialog, IDCANCEL); }
+
 // Esc as the keyboard gives it: the dialog manager turns it into Cancel.
 void PressEscape(HWND dialog)
 {
@@ -109,6 +111,8 @@ DWORD Stored(const char* name)
     EXPECT_TRUE(test::ReadValue(name, &value)) << name << " is not stored";
     return value;
 }
+
+struct Shown;
 
 // Installs the driver, sets the user's language, and sets the program up
 // from what the registry holds when Start() is called.
@@ -149,6 +153,9 @@ protected:
         EXPECT_FALSE(g_timedOut) << "the dialog stayed open";
         return result;
     }
+    // Opens the dialog, reads what it shows, and leaves it with `leave`,
+    // which changes nothing.
+    Shown Look(void (*leave)(HWND) = Cancel);
 
     test::CleanRegistry registry_;
     test::FakeUserLocale lcid_;
@@ -189,36 +196,47 @@ Shown Read(HWND dialog)
     return s;
 }
 
+Shown Options::Look(void (*leave)(HWND))
+{
+    Shown s;
+    EXPECT_EQ(Open([&](HWND d) {
+                  s = Read(d);
+                  leave(d);
+              }),
+              0);
+    return s;
+}
+
+// The texts of the dialog, each checked on its own.
+void ExpectTexts(const Shown& s, const Shown& expected)
+{
+    EXPECT_EQ(s.hits, expected.hits);
+    EXPECT_EQ(s.missed, expected.missed);
+    EXPECT_EQ(s.mean, expected.mean);
+    EXPECT_EQ(s.speed, expected.speed);
+    EXPECT_EQ(s.sound, expected.sound);
+    EXPECT_EQ(s.label, expected.label);
+    EXPECT_EQ(s.statistic, expected.statistic);
+    EXPECT_EQ(s.options, expected.options);
+    EXPECT_EQ(s.ok, expected.ok);
+    EXPECT_EQ(s.cancel, expected.cancel);
+    EXPECT_EQ(s.title, expected.title);
+}
+
 void StoreStatistics(DWORD hits, DWORD missed, DWORD timeSum)
 {
-    test::WriteValue("CountHits", hits);
-    test::WriteValue("CountMissedChicken", missed);
-    test::WriteValue("CountMissedShots", 12345);
-    test::WriteValue("TimeSum", timeSum);
+    test::WriteValues({{"CountHits", hits}, {"CountMissedChicken", missed}, {"CountMissedShots", 12345},
+                       {"TimeSum", timeSum}});
 }
 
 TEST_F(Options, ShowsTheCountersAndTheSettingsOfAFirstRun)
 {
     StoreStatistics(7, 3, 4000);
     Start();
-    Shown s;
-    EXPECT_EQ(Open([&](HWND d) {
-                  s = Read(d);
-                  Click(d, IDCANCEL);
-              }),
-              0);
-    EXPECT_EQ(s.hits, "7   \tChicken Hit");
-    EXPECT_EQ(s.missed, "3   \tChicken Missed");
-    EXPECT_EQ(s.mean, "571  \tMilliseconds/Chicken");
-    EXPECT_EQ(s.speed, "60");
+    const Shown s = Look();
+    ExpectTexts(s, {"7   \tChicken Hit", "3   \tChicken Missed", "571  \tMilliseconds/Chicken", "60", "&Use Sound",
+                    "Speed (Seconds Between Chicken):", "Statistic", "Options", "OK", "Cancel", "Wingzap"});
     EXPECT_TRUE(s.checked);
-    EXPECT_EQ(s.sound, "&Use Sound");
-    EXPECT_EQ(s.label, "Speed (Seconds Between Chicken):");
-    EXPECT_EQ(s.statistic, "Statistic");
-    EXPECT_EQ(s.options, "Options");
-    EXPECT_EQ(s.ok, "OK");
-    EXPECT_EQ(s.cancel, "Cancel");
-    EXPECT_EQ(s.title, "Wingzap");
     EXPECT_TRUE(s.focusOnCheckBox) << "the first tab stop has no focus";
 }
 
@@ -227,22 +245,8 @@ TEST_F(GermanOptions, ShowsGermanTextsWithTheSameNumbers)
     StoreStatistics(7, 3, 4000);
     Start();
     ASSERT_EQ(g_language.ResourceOffset, 20000u);
-    Shown s;
-    Open([&](HWND d) {
-        s = Read(d);
-        Click(d, IDCANCEL);
-    });
-    EXPECT_EQ(s.hits, "7   \tTreffer");
-    EXPECT_EQ(s.missed, "3   \tH\xFChner verfehlt");
-    EXPECT_EQ(s.mean, "571  \tMillisekunden/Huhn");
-    EXPECT_EQ(s.speed, "60");
-    EXPECT_EQ(s.sound, "Sound");
-    EXPECT_EQ(s.label, "Zeit zwischen H\xFChnern (sec):");
-    EXPECT_EQ(s.statistic, "Statistik");
-    EXPECT_EQ(s.options, "Optionen");
-    EXPECT_EQ(s.ok, "OK");
-    EXPECT_EQ(s.cancel, "Cancel");
-    EXPECT_EQ(s.title, "Wingzap");
+    ExpectTexts(Look(), {"7   \tTreffer", "3   \tH\xFChner verfehlt", "571  \tMillisekunden/Huhn", "60", "Sound",
+                         "Zeit zwischen H\xFChnern (sec):", "Statistik", "Optionen", "OK", "Cancel", "Wingzap"});
 }
 
 struct CounterCase {
@@ -267,11 +271,7 @@ TEST_F(Options, StatisticsLinesFollowTheCounters)
         SCOPED_TRACE(c.hitsLine);
         StoreStatistics(c.hits, c.missed, c.timeSum);
         LoadStatistics();
-        Shown s;
-        Open([&](HWND d) {
-            s = Read(d);
-            PressEscape(d);
-        });
+        const Shown s = Look(PressEscape);
         EXPECT_EQ(s.hits, c.hitsLine);
         EXPECT_EQ(s.missed, c.missedLine);
         EXPECT_EQ(s.mean, c.meanLine);
@@ -341,11 +341,7 @@ TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.format);
         g_planted = c.format;
-        Shown s;
-        Open([&](HWND d) {
-            s = Read(d);
-            Click(d, IDCANCEL);
-        });
+        const Shown s = Look();
         EXPECT_EQ(s.hits, c.hits);
         EXPECT_EQ(s.missed, c.missed);
         EXPECT_EQ(s.mean, c.mean);
@@ -469,12 +465,7 @@ TEST_F(Options, SpeedFieldTakesTheLeadingNumber)
         EXPECT_EQ(g_settings.Speed, c.speed);
         EXPECT_EQ(Stored("Speed"), c.speed);
         // The next opening shows what was taken.
-        std::string shown;
-        Open([&](HWND d) {
-            shown = ItemText(d, IDC_SPEED_EDIT);
-            Click(d, IDCANCEL);
-        });
-        EXPECT_EQ(shown, c.shownNext);
+        EXPECT_EQ(Look().speed, c.shownNext);
     }
 }
 
@@ -490,12 +481,7 @@ TEST_F(Options, StoredSpeedIsShownAsSigned)
         SCOPED_TRACE(c.shown);
         test::WriteValue("Speed", c.stored);
         LoadSettings();
-        std::string shown;
-        Open([&](HWND d) {
-            shown = ItemText(d, IDC_SPEED_EDIT);
-            Click(d, IDCANCEL);
-        });
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(Look().speed, c.shown);
     }
 }
 

@@ -430,11 +430,8 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
     ASSERT_TRUE(HasBitmap(copy.Path(), IDB_FALL_MASK0 + 17)) << "only the one bitmap is gone";
 
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("CountHits", 5);
-    test::WriteValue("CountMissedShots", 6);
-    test::WriteValue("CountMissedChicken", 8);
+    test::WriteValues({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 5}, {"CountMissedShots", 6},
+                       {"CountMissedChicken", 8}});
 
     Process program(copy.Path());
     ASSERT_TRUE(program.Started());

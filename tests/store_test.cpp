@@ -398,12 +398,8 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
 {
     test::CleanRegistry clean;
     FreshStore fresh;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 8);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedChicken", 6);
-    test::WriteValue("CountMissedShots", 5);
-    test::WriteValue("TimeSum", 4000);
+    test::WriteValues({{"UseSound", 0}, {"Speed", 8}, {"CountHits", 7}, {"CountMissedChicken", 6},
+                       {"CountMissedShots", 5}, {"TimeSum", 4000}});
     InitLanguage(GetModuleHandleA(nullptr));
     LoadSettings();
     LoadStatistics();

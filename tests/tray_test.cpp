@@ -358,10 +358,7 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         SCOPED_TRACE(c.what);
         test::CleanRegistry clean;
         test::ResetAllModules();
-        test::WriteValue("UseSound", 0);
-        test::WriteValue("Speed", 1000);
-        test::WriteValue("CountHits", 2);
-        test::WriteValue("TimeSum", 10);
+        test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 2}, {"TimeSum", 10}});
         g_boxes.clear();
         g_steps.clear();
         test::PrivateMutex mutex;
@@ -590,10 +587,8 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
 TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 {
     test::CleanRegistry clean;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 1000);  // no chicken during the test
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedChicken", 3);
+    // Speed 1000: no chicken during the test.
+    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"CountMissedChicken", 3}});
     test::WriteValue("TimeSum", 4000, REG_BINARY);  // rewritten as a DWORD by the first shut-down
     // "CountMissedShots" missing: the first shut-down adds it.
     const std::string tip = "Wingzap - 571 Milliseconds/Chicken";
@@ -652,10 +647,7 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 TEST(RealTray, GermanUserGetsTheGermanTooltip)
 {
     test::CleanRegistry clean;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 1000);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("TimeSum", 4000);
+    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"TimeSum", 4000}});
     const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
     const int germanBefore = TipCount(german), englishBefore = TipCount(english);
     test::Process program(test::RuntimeExePath(), "de_DE.UTF-8");
