@@ -57,7 +57,6 @@ struct Seen {
     std::vector<UINT> defaultHandled;
     DWORD versionSize = 0;
     DWORD platform = VER_PLATFORM_WIN32_NT;
-    LCID lcid = 0;
     bool noIcons = false;
     bool cursorFails = false;
 };
@@ -65,15 +64,12 @@ Seen g_seen;
 
 test::ImportHook* g_trackHook;
 test::ImportHook* g_dialogHook;
-test::ImportHook* g_setTimerHook;
-test::ImportHook* g_killTimerHook;
 test::ImportHook* g_postHook;
 test::ImportHook* g_foregroundHook;
 test::ImportHook* g_destroyMenuHook;
 test::ImportHook* g_defWindowHook;
 test::ImportHook* g_versionHook;
 test::ImportHook* g_loadIconHook;
-test::ImportHook* g_lcidHook;
 
 std::string MenuText(HMENU menu, int position)
 {
@@ -115,22 +111,18 @@ INT_PTR WINAPI FakeDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
     return IDCANCEL;
 }
 
-UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc)
+// The background window's timers, armed for real.
+void NoteTimer(const test::TimerCall& call)
 {
-    if (window && window == g_app.background && id == kLaunchTimer) {
+    if (!call.window || call.window != g_app.background) return;
+    if (call.set && call.id == kLaunchTimer) {
         g_seen.events.push_back("launch-timer");
-        g_seen.launchDelays.push_back(elapse);
+        g_seen.launchDelays.push_back(call.interval);
     }
-    return g_setTimerHook->Original<decltype(SetTimer)>()(window, id, elapse, proc);
-}
-
-BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id)
-{
-    if (window && window == g_app.background) {
-        g_seen.killedTimers.push_back(id);
-        if (id == kAnimationTimer) g_seen.events.push_back("end-flight");
+    if (!call.set) {
+        g_seen.killedTimers.push_back(call.id);
+        if (call.id == kAnimationTimer) g_seen.events.push_back("end-flight");
     }
-    return g_killTimerHook->Original<decltype(KillTimer)>()(window, id);
 }
 
 BOOL WINAPI FakePostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -172,11 +164,6 @@ HICON WINAPI FakeLoadIcon(HINSTANCE instance, LPCSTR name)
     return g_loadIconHook->Original<decltype(LoadIconA)>()(instance, name);
 }
 
-LCID WINAPI FakeUserLcid()
-{
-    return g_seen.lcid;
-}
-
 BOOL WINAPI FakeGetCursorPos(POINT* at)
 {
     if (g_seen.cursorFails) {
@@ -189,10 +176,9 @@ BOOL WINAPI FakeGetCursorPos(POINT* at)
     return TRUE;
 }
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+void NoteIcon(const test::TrayCall& call)
 {
-    if (message == NIM_MODIFY && (data->uFlags & NIF_ICON)) g_seen.trayIcons.push_back(data->hIcon);
-    return TRUE;
+    if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_ICON)) g_seen.trayIcons.push_back(call.data.hIcon);
 }
 
 // Installs a hook for the fixture's lifetime and publishes it to its fake.
@@ -274,10 +260,11 @@ void FireLaunchTimer()
 class Commands : public ::testing::Test {
 protected:
     explicit Commands(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
-        : lcidHook_(&g_lcidHook, "KERNEL32.dll", "GetUserDefaultLCID", &FakeUserLcid)
+        : user_(lcid)
     {
         g_seen = Seen{};
-        g_seen.lcid = lcid;
+        timers_.then = NoteTimer;
+        shell_.then = NoteIcon;
         silence_.reset(new Silence);
         program_.reset(new test::Program);
     }
@@ -291,13 +278,15 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(lcidHook_.hook.Installed());
+        ASSERT_TRUE(user_.Installed());
         ASSERT_TRUE(program_->Loaded());
         ASSERT_NE(g_app.background, nullptr);
         ASSERT_NE(TaskIconMessage(), 0u);
-        for (const Hook* h : {&track_, &dialog_, &setTimer_, &killTimer_, &post_, &foreground_, &destroyMenu_,
-                              &defWindow_, &version_, &loadIcon_, &cursor_, &shell_})
+        for (const Hook* h : {&track_, &dialog_, &post_, &foreground_, &destroyMenu_, &defWindow_, &version_,
+                              &loadIcon_, &cursor_})
             ASSERT_TRUE(h->hook.Installed());
+        ASSERT_TRUE(timers_.Installed());
+        ASSERT_TRUE(shell_.Installed());
     }
 
     // No launch sound (it would block for more than a second) and the
@@ -307,13 +296,12 @@ protected:
     };
 
     test::CleanRegistry registry_;
-    Hook lcidHook_;
+    test::FakeUserLocale user_;
     std::unique_ptr<Silence> silence_;
     std::unique_ptr<test::Program> program_;
     Hook track_{&g_trackHook, "USER32.dll", "TrackPopupMenu", &FakeTrackPopupMenu};
     Hook dialog_{&g_dialogHook, "USER32.dll", "DialogBoxParamA", &FakeDialogBox};
-    Hook setTimer_{&g_setTimerHook, "USER32.dll", "SetTimer", &FakeSetTimer};
-    Hook killTimer_{&g_killTimerHook, "USER32.dll", "KillTimer", &FakeKillTimer};
+    test::FakeTimers timers_{true};
     Hook post_{&g_postHook, "USER32.dll", "PostMessageA", &FakePostMessage};
     Hook foreground_{&g_foregroundHook, "USER32.dll", "SetForegroundWindow", &FakeSetForeground};
     Hook destroyMenu_{&g_destroyMenuHook, "USER32.dll", "DestroyMenu", &FakeDestroyMenu};
@@ -321,7 +309,7 @@ protected:
     Hook version_{&g_versionHook, "KERNEL32.dll", "GetVersionExA", &FakeGetVersionEx};
     Hook loadIcon_{&g_loadIconHook, "USER32.dll", "LoadIconA", &FakeLoadIcon};
     Hook cursor_{nullptr, "USER32.dll", "GetCursorPos", &FakeGetCursorPos};
-    Hook shell_{nullptr, "SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon};
+    test::FakeTray shell_;
 };
 
 class GermanCommands : public Commands {
@@ -599,27 +587,11 @@ struct CommandCase {
     bool repairs;
 };
 
-HWND CreateVictim()
-{
-    return CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE | WS_BORDER, 100, 100, 300, 200, nullptr,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
-}
+HWND CreateVictim() { return test::LocalWindow("victim", 100, 100, 300, 200, WS_POPUP | WS_VISIBLE | WS_BORDER); }
 
-bool HasRegion(HWND window)
-{
-    HRGN probe = CreateRectRgn(0, 0, 0, 0);
-    int kind = GetWindowRgn(window, probe);
-    DeleteObject(probe);
-    return kind != ERROR;
-}
+bool HasRegion(HWND window) { return test::RegionType(window) != ERROR; }
 
-struct WindowGuard {
-    HWND window;
-    ~WindowGuard()
-    {
-        if (window) DestroyWindow(window);
-    }
-};
+using test::WindowGuard;
 
 TEST_F(Commands, EachCommandDoesItsOwnThingAndNothingElse)
 {
@@ -676,8 +648,7 @@ TEST_F(Commands, ResetWindowsRepairsOnEveryPlatform)
         SCOPED_TRACE(platform);
         g_seen.platform = platform;
         WindowGuard first{CreateVictim()};
-        WindowGuard second{CreateWindowExA(0, "STATIC", "second", WS_POPUP | WS_VISIBLE, 150, 150, 100, 100, nullptr,
-                                           nullptr, GetModuleHandleA(nullptr), nullptr)};
+        WindowGuard second{test::LocalWindow("second", 150, 150, 100, 100)};
         // The second window had a shape of its own before it was shot.
         SetWindowRgn(second.window, CreateEllipticRgn(0, 0, 100, 100), FALSE);
         HRGN own = CreateRectRgn(0, 0, 0, 0);

@@ -8,14 +8,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/app.h"
+
 namespace {
 
-HWND Background() { return FindWindowA("SkyroostBackground", "Background"); }
+HWND Background() { return FindWindowA(kBackgroundClass, "Background"); }
 
 RECT SpriteRect()
 {
     RECT r = {};
-    if (HWND sprite = FindWindowExA(Background(), nullptr, "SkyroostSprite", nullptr)) GetWindowRect(sprite, &r);
+    if (HWND sprite = FindWindowExA(Background(), nullptr, kSpriteClass, nullptr)) GetWindowRect(sprite, &r);
     return r;
 }
 

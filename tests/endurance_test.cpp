@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "app/app.h"
 #include "flight/flight.h"
@@ -21,45 +20,6 @@
 namespace {
 
 const int kVictimX = 500, kVictimY = 400;
-
-// Victim windows, in a second process: this exe started with --victims.
-int VictimMain()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    wc.lpszClassName = "WingzapEnduranceVictim";
-    RegisterClassA(&wc);
-    for (int i = 0; i < 3; ++i)
-        CreateWindowExA(0, wc.lpszClassName, "victim", WS_POPUP | WS_VISIBLE, kVictimX - 100 + 20 * i,
-                        kVictimY - 100, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 0;
-}
-
-struct Victims {
-    PROCESS_INFORMATION pi = {};
-    Victims()
-    {
-        char self[MAX_PATH], command[MAX_PATH + 16];
-        GetModuleFileNameA(nullptr, self, sizeof self);
-        snprintf(command, sizeof command, "\"%s\" --victims", self);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            WaitForInputIdle(pi.hProcess, 10000);
-    }
-    ~Victims()
-    {
-        if (!pi.hProcess) return;
-        TerminateProcess(pi.hProcess, 0);  // it keeps nothing worth a clean exit
-        WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-};
 
 // The dialog opens for real and closes itself with Cancel at once.
 INT_PTR CALLBACK CancellingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -141,6 +101,7 @@ protected:
         g_realDialogBox = dialogHook_.Original<decltype(DialogBoxParamA)>();
         ASSERT_TRUE(dialogHook_.Installed());
         ASSERT_TRUE(program_.Loaded());
+        ASSERT_TRUE(victims_.Ready());
         g_settings.UseSound = 0;
         g_settings.Speed = 1;
     }
@@ -158,7 +119,10 @@ protected:
     test::CleanRegistry registry_;
     test::ImportHook dialogHook_{"USER32.dll", "DialogBoxParamA", &CancelledDialogBox};
     test::Program program_;
-    Victims victims_;
+    // Windows of another program where the missed shots land.
+    test::Victims victims_{{"first", kVictimX - 100, kVictimY - 100, 200, 200, 0x808080, "-"},
+                           {"second", kVictimX - 80, kVictimY - 100, 200, 200, 0x808080, "-"},
+                           {"third", kVictimX - 60, kVictimY - 100, 200, 200, 0x808080, "-"}};
 };
 
 TEST_F(Endurance, CountersExactAndNothingGrows)
@@ -197,10 +161,3 @@ TEST_F(Endurance, TheCheckCatchesOneLeakedBitmapPerFlight)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    if (argc == 2 && std::strcmp(argv[1], "--victims") == 0) return VictimMain();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -6,21 +6,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/screen.h"
 #include "res/resource.h"
-#include "shooting/holes.h"
 #include "store/store.h"
-#include "ui/commands.h"
 #include "support.h"
+#include "ui/commands.h"
 
 namespace {
 
@@ -51,7 +47,6 @@ struct Call {
 };
 
 std::vector<Call> g_calls;
-DWORD g_now = 1000;                // what GetTickCount answers
 bool g_skipFullScreenCopies = false;
 decltype(&BitBlt) g_realBitBlt = nullptr;
 decltype(&SelectObject) g_realSelectObject = nullptr;
@@ -70,37 +65,10 @@ void Record(Kind kind, HWND window, intptr_t a, intptr_t b = 0, intptr_t c = 0, 
     g_calls.push_back(call);
 }
 
-UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
-{
-    Record(kSetTimerCall, window, static_cast<intptr_t>(id), static_cast<intptr_t>(interval));
-    return id;
-}
-
-BOOL WINAPI FakeKillTimer(HWND window, UINT_PTR id)
-{
-    Record(kKillTimerCall, window, static_cast<intptr_t>(id));
-    return TRUE;
-}
-
-DWORD WINAPI FakeGetTickCount() { return g_now; }
-
-BOOL WINAPI FakeSndPlaySound(LPCSTR, UINT flags)
-{
-    Record(kSoundCall, nullptr, static_cast<intptr_t>(flags));
-    return TRUE;
-}
-
 HCURSOR WINAPI FakeSetCursor(HCURSOR cursor)
 {
     Record(kCursorCall, nullptr, reinterpret_cast<intptr_t>(cursor));
     return nullptr;
-}
-
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
-{
-    Record(kTooltipCall, data ? data->hWnd : nullptr, static_cast<intptr_t>(message),
-           data ? static_cast<intptr_t>(data->uFlags) : 0);
-    return TRUE;
 }
 
 bool IsFullScreen(int width, int height)
@@ -189,33 +157,36 @@ void ExpectCountersStored(int after, int before)
     }
 }
 
-// Timers, tick count, sound, cursor and tray recorded; GDI calls observed.
+// Timers, tick count, sound, cursor and tray recorded in one log; GDI calls
+// observed.
 class FakePlatform {
 public:
     FakePlatform()
-        : setTimer_("USER32.dll", "SetTimer", &FakeSetTimer),
-          killTimer_("USER32.dll", "KillTimer", &FakeKillTimer),
-          tick_("KERNEL32.dll", "GetTickCount", &FakeGetTickCount),
-          sound_("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound),
+        : timers_(false),
           cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
-          tray_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon),
           bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
           select_("GDI32.dll", "SelectObject", &RecordingSelectObject),
           registry_("ADVAPI32.dll", "RegSetValueExA", &RecordingRegSetValue)
     {
+        timers_.then = [](const test::TimerCall& c) {
+            Record(c.set ? kSetTimerCall : kKillTimerCall, c.window, static_cast<intptr_t>(c.id),
+                   static_cast<intptr_t>(c.interval));
+        };
+        sound_.then = [](const test::SoundCall& c) { Record(kSoundCall, nullptr, static_cast<intptr_t>(c.flags)); };
+        tray_.then = [](const test::TrayCall& c) {
+            Record(kTooltipCall, c.data.hWnd, static_cast<intptr_t>(c.message), static_cast<intptr_t>(c.data.uFlags));
+        };
         g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
         g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
         g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
         Clear();
-        g_now = 1000;
         g_skipFullScreenCopies = false;
     }
     ~FakePlatform() { g_skipFullScreenCopies = false; }
     bool Installed() const
     {
-        return setTimer_.Installed() && killTimer_.Installed() && tick_.Installed() && sound_.Installed() &&
-               cursor_.Installed() && tray_.Installed() && bitBlt_.Installed() && select_.Installed() &&
-               registry_.Installed();
+        return timers_.Installed() && tick.Installed() && sound_.Installed() && cursor_.Installed() &&
+               tray_.Installed() && bitBlt_.Installed() && select_.Installed() && registry_.Installed();
     }
     static void Clear()
     {
@@ -223,8 +194,13 @@ public:
         g_selections.clear();
     }
 
+    test::FakeTickCount tick;  // at 1000 until a test moves it
+
 private:
-    test::ImportHook setTimer_, killTimer_, tick_, sound_, cursor_, tray_, bitBlt_, select_, registry_;
+    test::FakeTimers timers_;
+    test::FakeSound sound_;
+    test::FakeTray tray_;
+    test::ImportHook cursor_, bitBlt_, select_, registry_;
 };
 
 // ---------------------------------------------------------------------------
@@ -512,7 +488,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         for (int n = 1; n <= c.missedTick; ++n) {
             SCOPED_TRACE(testing::Message() << "tick " << n);
             FakePlatform::Clear();
-            g_now = 100000 + 50 * n;
+            platform_.tick.now = 100000 + 50 * n;
             FireAnimationTimer();
             const int x = startX + c.direction * c.step * n;
             // Entry: the tick count of the entering tick, taken once.
@@ -682,12 +658,10 @@ void FreezeBeforeTheWindows()
 
 TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
 {
-    HWND windows[2] = {};
-    for (HWND& w : windows) {
-        w = CreateWindowExA(0, "STATIC", "owner of the foreground", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, w);
-    }
+    test::WindowGuard first{test::LocalWindow("owner of the foreground", 100, 100, 200, 100)};
+    test::WindowGuard second{test::LocalWindow("owner of the foreground", 100, 100, 200, 100)};
+    const HWND windows[2] = {first.window, second.window};
+    for (HWND w : windows) ASSERT_NE(nullptr, w);
     // In this order, each on what the one before left: the window in front at
     // a flight's freeze gets the foreground back once, at the release.
     const struct {
@@ -711,7 +685,6 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
         EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
     }
-    for (HWND w : windows) DestroyWindow(w);
 }
 
 // ---------------------------------------------------------------------------
@@ -732,12 +705,7 @@ struct Canvas {
     int width = 0, height = 0;
     Canvas(int w, int h) : width(w), height(h)
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = test::TopDownInfo(w, h);
         void* bits = nullptr;
         dc = CreateCompatibleDC(nullptr);
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -955,46 +923,51 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
 // and GDI objects through their creating calls, counted at the program's
 // imports while a flight runs.
 
-int g_allocations = 0;
-decltype(&malloc) g_realMalloc = nullptr;
-decltype(&calloc) g_realCalloc = nullptr;
-decltype(&realloc) g_realRealloc = nullptr;
-decltype(&CreateCompatibleBitmap) g_realCompatibleBitmap = nullptr;
-decltype(&CreateCompatibleDC) g_realCompatibleDC = nullptr;
-decltype(&CreateRectRgn) g_realRectRgn = nullptr;
-
-void* __cdecl CountMalloc(size_t size) { return ++g_allocations, g_realMalloc(size); }
-void* __cdecl CountCalloc(size_t count, size_t size) { return ++g_allocations, g_realCalloc(count, size); }
-void* __cdecl CountRealloc(void* block, size_t size) { return ++g_allocations, g_realRealloc(block, size); }
-HBITMAP WINAPI CountCompatibleBitmap(HDC dc, int w, int h) { return ++g_allocations, g_realCompatibleBitmap(dc, w, h); }
-HDC WINAPI CountCompatibleDC(HDC dc) { return ++g_allocations, g_realCompatibleDC(dc); }
-HRGN WINAPI CountRectRgn(int l, int t, int r, int b) { return ++g_allocations, g_realRectRgn(l, t, r, b); }
-
 class AllocationCounter {
 public:
     AllocationCounter()
-        : malloc_("msvcrt.dll", "malloc", &CountMalloc), calloc_("msvcrt.dll", "calloc", &CountCalloc),
-          realloc_("msvcrt.dll", "realloc", &CountRealloc),
-          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CountCompatibleBitmap),
-          dc_("GDI32.dll", "CreateCompatibleDC", &CountCompatibleDC), region_("GDI32.dll", "CreateRectRgn", &CountRectRgn)
+        : malloc_("msvcrt.dll", "malloc", &Malloc), calloc_("msvcrt.dll", "calloc", &Calloc),
+          realloc_("msvcrt.dll", "realloc", &Realloc),
+          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CompatibleBitmap),
+          dc_("GDI32.dll", "CreateCompatibleDC", &CompatibleDC), region_("GDI32.dll", "CreateRectRgn", &RectRgn)
     {
-        g_realMalloc = malloc_.Original<void*(size_t)>();
-        g_realCalloc = calloc_.Original<void*(size_t, size_t)>();
-        g_realRealloc = realloc_.Original<void*(void*, size_t)>();
-        g_realCompatibleBitmap = bitmap_.Original<HBITMAP WINAPI(HDC, int, int)>();
-        g_realCompatibleDC = dc_.Original<HDC WINAPI(HDC)>();
-        g_realRectRgn = region_.Original<HRGN WINAPI(int, int, int, int)>();
-        g_allocations = 0;
+        live_ = this;
     }
+    ~AllocationCounter() { live_ = nullptr; }
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
     bool Installed() const
     {
         return malloc_.Installed() && calloc_.Installed() && realloc_.Installed() && bitmap_.Installed() &&
                dc_.Installed() && region_.Installed();
     }
+    int allocations = 0;
 
 private:
+    static AllocationCounter& Counted() { return ++live_->allocations, *live_; }
+    static void* __cdecl Malloc(size_t size) { return Counted().malloc_.Original<void*(size_t)>()(size); }
+    static void* __cdecl Calloc(size_t count, size_t size)
+    {
+        return Counted().calloc_.Original<void*(size_t, size_t)>()(count, size);
+    }
+    static void* __cdecl Realloc(void* block, size_t size)
+    {
+        return Counted().realloc_.Original<void*(void*, size_t)>()(block, size);
+    }
+    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h)
+    {
+        return Counted().bitmap_.Original<decltype(CreateCompatibleBitmap)>()(dc, w, h);
+    }
+    static HDC WINAPI CompatibleDC(HDC dc) { return Counted().dc_.Original<decltype(CreateCompatibleDC)>()(dc); }
+    static HRGN WINAPI RectRgn(int l, int t, int r, int b)
+    {
+        return Counted().region_.Original<decltype(CreateRectRgn)>()(l, t, r, b);
+    }
+
+    static AllocationCounter* live_;
     test::ImportHook malloc_, calloc_, realloc_, bitmap_, dc_, region_;
 };
+AllocationCounter* AllocationCounter::live_ = nullptr;
 
 TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 {
@@ -1020,7 +993,7 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
                 FireAnimationTimer();
                 RedrawWindow(g_app.background, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             }
-            allocations = g_allocations;
+            allocations = counter.allocations;
         }
         EXPECT_FALSE(g_flight.flying);
         EXPECT_GT(ticks, hit ? 20 : 100);
@@ -1030,63 +1003,20 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 }
 
 // ---------------------------------------------------------------------------
-// Start-up without a frame, and the frame's own window handling.
-
-unsigned g_missingBitmap = 0;
-decltype(&LoadBitmapA) g_realLoadBitmap = nullptr;
-int g_windowsCreated = 0, g_soundsPlayed = 0, g_trayCalls = 0;
-HANDLE g_mutex = nullptr;
-char g_mutexName[64];
-decltype(&CreateMutexA) g_realCreateMutex = nullptr;
-
-HBITMAP WINAPI LoadBitmapWithoutOne(HINSTANCE instance, LPCSTR name)
-{
-    if (IS_INTRESOURCE(name) && reinterpret_cast<uintptr_t>(name) == g_missingBitmap) return nullptr;
-    return g_realLoadBitmap(instance, name);
-}
-
-HWND WINAPI NoWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)
-{
-    ++g_windowsCreated;
-    return nullptr;
-}
-
-BOOL WINAPI CountSound(LPCSTR, UINT)
-{
-    ++g_soundsPlayed;
-    return TRUE;
-}
-
-BOOL WINAPI CountTray(DWORD, PNOTIFYICONDATAA)
-{
-    ++g_trayCalls;
-    return TRUE;
-}
-
-// The program's mutex under a name of this test, so that no program started
-// by another test finds it held.
-HANDLE WINAPI PrivateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
-{
-    std::snprintf(g_mutexName, sizeof g_mutexName, "%s", name ? name : "");
-    char own[80];
-    std::snprintf(own, sizeof own, "flight_test mutex %lu", GetCurrentProcessId());
-    g_mutex = g_realCreateMutex(security, owned, own);
-    return g_mutex;
-}
+// Loading the frames.
 
 TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
 {
     test::CleanRegistry registry;
     test::ResetAllModules();
     g_app.instance = GetModuleHandleA(nullptr);
-    test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
+    test::MissingBitmap load;
     ASSERT_TRUE(load.Installed());
-    g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
     const unsigned missing[] = {IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0 + 7, IDB_LEFT_FRAME0 + 18, IDB_LEFT_MASK0 + 18,
                                 IDB_FALL_FRAME0 + 9, IDB_FALL_MASK0 + 18};
     for (unsigned id : missing) {
         SCOPED_TRACE(testing::Message() << "without bitmap " << id);
-        g_missingBitmap = id;
+        load.missing = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
         EXPECT_EQ(nullptr, g_screen.FrameSurface.dc);
@@ -1094,307 +1024,10 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }
-    g_missingBitmap = 0;
+    load.missing = 0;
     EXPECT_EQ(1, LoadFrameBanks()) << "with all 114 it loads";
     FreeFrameBanks();
     test::ResetAllModules();
-}
-
-TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 1);
-    test::WriteValue("Speed", 1);
-    test::WriteValue("CountHits", 12);
-    test::WriteValue("CountMissedShots", 34);
-    test::WriteValue("CountMissedChicken", 56);
-    // No TimeSum: it appears only if the statistics are written.
-    g_missingBitmap = IDB_FALL_MASK0 + 18;  // 305, the last one loaded
-    g_windowsCreated = g_soundsPlayed = g_trayCalls = 0;
-    int result = -1;
-    {
-        test::ImportHook load("USER32.dll", "LoadBitmapA", &LoadBitmapWithoutOne);
-        test::ImportHook window("USER32.dll", "CreateWindowExA", &NoWindow);
-        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
-        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &CountTray);
-        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
-        ASSERT_TRUE(load.Installed() && window.Installed() && sound.Installed() && tray.Installed() &&
-                    mutex.Installed());
-        g_realLoadBitmap = load.Original<HBITMAP WINAPI(HINSTANCE, LPCSTR)>();
-        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
-        const DWORD before = test::GdiObjects();
-        result = WingzapMain(GetModuleHandleA(nullptr));
-        EXPECT_EQ(before, test::GdiObjects());
-    }
-    g_missingBitmap = 0;
-    if (g_mutex) CloseHandle(g_mutex);
-    g_mutex = nullptr;
-    EXPECT_STREQ("Skyroost Mutex", g_mutexName);
-    EXPECT_EQ(0, result);
-    EXPECT_EQ(0, g_windowsCreated);
-    EXPECT_EQ(0, g_soundsPlayed);
-    EXPECT_EQ(0, g_trayCalls);
-    const struct {
-        const char* name;
-        DWORD value;
-    } stored[] = {{"CountHits", 12}, {"CountMissedShots", 34}, {"CountMissedChicken", 56}, {"TimeSum", 0},
-                  {"UseSound", 1}, {"Speed", 1}};
-    for (const auto& s : stored) {
-        DWORD value = 0xDEAD, type = 0;
-        EXPECT_TRUE(test::ReadValue(s.name, &value, &type)) << s.name;
-        EXPECT_EQ(s.value, value) << s.name;
-        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
-    }
-    test::ResetAllModules();
-}
-
-TEST(Frame, CloseRequestsToEitherWindowAreIgnored)
-{
-    test::CleanRegistry registry;
-    test::Program program;
-    ASSERT_TRUE(IsWindow(g_app.background) && IsWindow(g_app.sprite));
-    const HWND windows[] = {g_app.sprite, g_app.background};
-    for (HWND w : windows) {
-        EXPECT_EQ(0, SendMessageA(w, WM_CLOSE, 0, 0));
-        EXPECT_TRUE(IsWindow(g_app.background));
-        EXPECT_TRUE(IsWindow(g_app.sprite));
-    }
-    MSG msg;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "no quit either";
-}
-
-// A whole run in this process: start-up as the program does it, a hand on
-// the message loop's first call, and the shut-down. The steps are logged in
-// the order the platform sees them.
-std::vector<std::string> g_steps;
-decltype(&GetMessageA) g_realGetMessage = nullptr;
-decltype(&SetTimer) g_realSetTimer = nullptr;
-bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu posts
-bool g_watchdogFired = false;
-UINT_PTR g_watchdog = 0;
-
-HWND g_forwardInLoop = nullptr;  // comes forward once the loop runs, as another program would
-
-struct StartedWindows {
-    HWND foreground;
-    RECT background, sprite;  // the sprite in the background's client area
-    LONG backgroundStyle, backgroundExStyle, spriteStyle, spriteExStyle;
-    bool backgroundVisible;
-    char backgroundClass[64], spriteClass[64], backgroundTitle[64], spriteTitle[64];
-    ULONG_PTR classStyle, classBrush;
-    HCURSOR classCursor;
-} g_started;
-
-void Step(const char* format, unsigned long a = 0, unsigned long b = 0)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
-    g_steps.push_back(text);
-}
-
-BOOL WINAPI LoggedSound(LPCSTR, UINT flags)
-{
-    Step((flags & SND_ASYNC) ? "sound async" : "sound to its end");
-    return TRUE;
-}
-
-BOOL WINAPI LoggedTray(DWORD message, PNOTIFYICONDATAA)
-{
-    Step(message == NIM_ADD ? "tray add" : message == NIM_DELETE ? "tray delete" : "tray modify");
-    return TRUE;
-}
-
-UINT_PTR WINAPI LoggedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC procedure)
-{
-    if (window == g_app.background) Step("timer %lu: %lu ms", static_cast<unsigned long>(id), interval);
-    return g_realSetTimer(window, id, interval, procedure);
-}
-
-void NoteWindows()
-{
-    StartedWindows& w = g_started;
-    w.foreground = GetForegroundWindow();
-    GetWindowRect(g_app.background, &w.background);
-    GetWindowRect(g_app.sprite, &w.sprite);
-    OffsetRect(&w.sprite, -w.background.left, -w.background.top);
-    w.backgroundStyle = GetWindowLongA(g_app.background, GWL_STYLE);
-    w.backgroundExStyle = GetWindowLongA(g_app.background, GWL_EXSTYLE);
-    w.spriteStyle = GetWindowLongA(g_app.sprite, GWL_STYLE);
-    w.spriteExStyle = GetWindowLongA(g_app.sprite, GWL_EXSTYLE);
-    w.backgroundVisible = IsWindowVisible(g_app.background) != FALSE;
-    GetClassNameA(g_app.background, w.backgroundClass, sizeof w.backgroundClass);
-    GetClassNameA(g_app.sprite, w.spriteClass, sizeof w.spriteClass);
-    GetWindowTextA(g_app.background, w.backgroundTitle, sizeof w.backgroundTitle);
-    GetWindowTextA(g_app.sprite, w.spriteTitle, sizeof w.spriteTitle);
-    w.classStyle = GetClassLongPtrA(g_app.background, GCL_STYLE);
-    w.classBrush = GetClassLongPtrA(g_app.background, GCLP_HBRBACKGROUND);
-    w.classCursor = reinterpret_cast<HCURSOR>(GetClassLongPtrA(g_app.sprite, GCLP_HCURSOR));
-}
-
-BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
-{
-    if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
-        Step("loop");
-        NoteWindows();
-        if (g_forwardInLoop) SetForegroundWindow(g_forwardInLoop);
-        if (g_destroyInLoop)
-            DestroyWindow(g_app.background);
-        else
-            PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
-        g_watchdog = g_realSetTimer(nullptr, 0, 5000, nullptr);  // should the loop run on
-    }
-    BOOL result = g_realGetMessage(msg, window, first, last);
-    if (result > 0 && msg->message == WM_TIMER && msg->hwnd == nullptr && msg->wParam == g_watchdog) {
-        g_watchdogFired = true;
-        PostQuitMessage(0);
-    }
-    return result;
-}
-
-// Runs the program in this process; its result.
-int RunInProcess(bool destroyInLoop)
-{
-    g_steps.clear();
-    g_started = StartedWindows{};
-    g_destroyInLoop = destroyInLoop;
-    g_watchdogFired = false;
-    int result = -1;
-    {
-        test::ImportHook loop("USER32.dll", "GetMessageA", &LoggedGetMessage);
-        test::ImportHook timer("USER32.dll", "SetTimer", &LoggedSetTimer);
-        test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &LoggedSound);
-        test::ImportHook tray("SHELL32.dll", "Shell_NotifyIconA", &LoggedTray);
-        test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &PrivateMutex);
-        if (!(loop.Installed() && timer.Installed() && sound.Installed() && tray.Installed() && mutex.Installed()))
-            return -2;
-        g_realGetMessage = loop.Original<BOOL WINAPI(LPMSG, HWND, UINT, UINT)>();
-        g_realSetTimer = timer.Original<UINT_PTR WINAPI(HWND, UINT_PTR, UINT, TIMERPROC)>();
-        g_realCreateMutex = mutex.Original<HANDLE WINAPI(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>();
-        result = WingzapMain(GetModuleHandleA(nullptr));
-    }
-    if (g_watchdog) KillTimer(nullptr, g_watchdog);
-    g_watchdog = 0;
-    if (g_mutex) CloseHandle(g_mutex);
-    g_mutex = nullptr;
-    if (IsWindow(g_app.background)) DestroyWindow(g_app.background);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    }
-    return result;
-}
-
-TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 1);
-    test::WriteValue("Speed", 600);
-    test::WriteValue("CountMissedShots", 4);
-    // The user's windows: one in front at the start, another by the quit.
-    HWND user[2] = {};
-    for (HWND& u : user) {
-        u = CreateWindowExA(0, "STATIC", "the user's program", WS_POPUP | WS_VISIBLE, 100, 100, 200, 100, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, u);
-    }
-    ASSERT_TRUE(SetForegroundWindow(user[0]));
-    g_forwardInLoop = user[1];
-    EXPECT_EQ(0, RunInProcess(false));
-    g_forwardInLoop = nullptr;
-    EXPECT_FALSE(g_watchdogFired) << "the quit did not end the loop";
-    EXPECT_EQ(user[0], g_started.foreground) << "start-up took the foreground";
-    EXPECT_EQ(user[1], GetForegroundWindow()) << "the quit between flights moved the foreground";
-    for (HWND u : user) DestroyWindow(u);
-    // The sound plays out before the tray icon; the first chicken is due
-    // after 41 mod 600 + 300 seconds.
-    const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",
-                                               "tray delete"};
-    EXPECT_EQ(expected, g_steps);
-    const StartedWindows& w = g_started;
-    EXPECT_STREQ("SkyroostBackground", w.backgroundClass);
-    EXPECT_STREQ("Background", w.backgroundTitle);
-    EXPECT_STREQ("SkyroostSprite", w.spriteClass);
-    EXPECT_STREQ("Sprite", w.spriteTitle);
-    EXPECT_EQ(-999, w.background.left);
-    EXPECT_EQ(-999, w.background.top);
-    EXPECT_EQ(1, w.background.right - w.background.left);
-    EXPECT_EQ(1, w.background.bottom - w.background.top);
-    EXPECT_TRUE(w.backgroundVisible) << "shown, but parked";
-    EXPECT_EQ(0, w.sprite.left);
-    EXPECT_EQ(0, w.sprite.top);
-    EXPECT_EQ(1, w.sprite.right - w.sprite.left);
-    EXPECT_EQ(1, w.sprite.bottom - w.sprite.top);
-    EXPECT_EQ(WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW,
-              w.backgroundExStyle & (WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW));
-    EXPECT_EQ(WS_POPUP, w.backgroundStyle & (WS_POPUP | WS_CHILD | WS_CAPTION | WS_BORDER));
-    EXPECT_EQ(WS_CHILD | WS_VISIBLE, w.spriteStyle & (WS_CHILD | WS_VISIBLE | WS_POPUP | WS_BORDER));
-    EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW), w.classStyle);
-    EXPECT_EQ(static_cast<ULONG_PTR>(COLOR_MENU + 1), w.classBrush);
-    EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), w.classCursor);
-    DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
-    EXPECT_TRUE(test::ReadValue("CountMissedShots", &value));
-    EXPECT_EQ(4u, value);
-    test::ResetAllModules();
-}
-
-TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
-{
-    test::CleanRegistry registry;
-    test::ResetAllModules();
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 600);
-    test::WriteValue("CountHits", 3);
-    test::WriteValue("CountMissedChicken", 9);
-    EXPECT_EQ(0, RunInProcess(true));
-    EXPECT_FALSE(g_watchdogFired) << "the loop ran on without its window";
-    const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete"};
-    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out";
-    DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
-    EXPECT_EQ(0u, value);
-    EXPECT_TRUE(test::ReadValue("CountMissedChicken", &value));
-    EXPECT_EQ(9u, value);
-    test::ResetAllModules();
-}
-
-TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
-{
-    struct Case {
-        WPARAM ending;
-        bool repairedAndSaved;
-    };
-    const Case cases[] = {{TRUE, true}, {FALSE, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "WM_ENDSESSION " << c.ending);
-        test::CleanRegistry registry;
-        test::Program program;
-        HWND victim = CreateWindowExA(0, "STATIC", "victim", WS_POPUP | WS_VISIBLE, 300, 300, 200, 150, nullptr,
-                                      nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(nullptr, victim);
-        std::unique_ptr<HWND__, decltype(&DestroyWindow)> victimGuard(victim, &DestroyWindow);
-        ShootHole(400, 375);
-        HRGN region = CreateRectRgn(0, 0, 0, 0);
-        ASSERT_NE(ERROR, GetWindowRgn(victim, region)) << "the shot holed the window";
-        g_statistics = Statistics{21, 22, 23, 2400};
-        SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
-        EXPECT_EQ(c.repairedAndSaved, GetWindowRgn(victim, region) == ERROR);
-        DeleteObject(region);
-        const struct {
-            const char* name;
-            DWORD value;
-        } stored[] = {{"CountHits", 21}, {"CountMissedShots", 22}, {"CountMissedChicken", 23}, {"TimeSum", 2400}};
-        for (const auto& s : stored) {
-            DWORD value = 0;
-            bool present = test::ReadValue(s.name, &value);
-            EXPECT_EQ(c.repairedAndSaved, present) << s.name;
-            if (present) {
-                EXPECT_EQ(s.value, value) << s.name;
-            }
-        }
-    }
 }
 
 }  // namespace

@@ -14,24 +14,20 @@
 
 namespace {
 
-LCID g_userLocale = 0x0409;
-LCID WINAPI FakeUserDefaultLCID() { return g_userLocale; }
-
 // The program's language as start-up sets it, for a user of `locale`.
 class UserLocale {
 public:
-    explicit UserLocale(LCID locale) : hook_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserDefaultLCID)
+    explicit UserLocale(LCID locale) : user_(locale)
     {
-        g_userLocale = locale;
         Language_Reset();
         result_ = InitLanguage(GetModuleHandleA(nullptr));
     }
     ~UserLocale() { Language_Reset(); }
-    bool Installed() const { return hook_.Installed(); }
+    bool Installed() const { return user_.Installed(); }
     int Result() const { return result_; }
 
 private:
-    test::ImportHook hook_;
+    test::FakeUserLocale user_;
     int result_ = 0;
 };
 
@@ -73,13 +69,7 @@ std::string MenuText(HMENU popup, UINT command)
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-struct WindowGuard {
-    HWND window;
-    ~WindowGuard()
-    {
-        if (window) DestroyWindow(window);
-    }
-};
+using test::WindowGuard;
 
 std::string Text(HWND window)
 {

@@ -30,7 +30,6 @@ HWND g_dialogOwner;
 test::ImportHook* g_dialogHook;
 int g_dialogs;
 bool g_timedOut;
-LCID g_lcid;
 
 const UINT kRunScript = WM_APP + 7;
 const UINT_PTR kWatchdog = 77;
@@ -64,11 +63,6 @@ INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGP
     return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
 }
 
-LCID WINAPI FakeUserLcid()
-{
-    return g_lcid;
-}
-
 std::string Text(HWND window)
 {
     char text[300] = "";
@@ -85,6 +79,8 @@ void Click(HWND dialog, int id)
 {
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
+
+void Cancel(HWND dialog) { Click(dialog, IDCANCEL); }
 
 // Esc as the keyboard gives it: the dialog manager turns it into Cancel.
 void PressEscape(HWND dialog)
@@ -107,13 +103,7 @@ void SetChecked(HWND dialog, bool on)
     if (Checked(dialog) != on) Click(dialog, IDC_USE_SOUND);
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
+using test::KeyExists;
 
 DWORD Stored(const char* name)
 {
@@ -122,15 +112,15 @@ DWORD Stored(const char* name)
     return value;
 }
 
+struct Shown;
+
 // Installs the driver, sets the user's language, and sets the program up
 // from what the registry holds when Start() is called.
 class Options : public ::testing::Test {
 protected:
     explicit Options(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
-        : lcid_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserLcid),
-          dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
+        : lcid_(lcid), dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
     {
-        g_lcid = lcid;
         g_dialogHook = &dialog_;
         g_script = nullptr;
         g_dialogs = 0;
@@ -163,9 +153,12 @@ protected:
         EXPECT_FALSE(g_timedOut) << "the dialog stayed open";
         return result;
     }
+    // Opens the dialog, reads what it shows, and leaves it with `leave`,
+    // which changes nothing.
+    Shown Look(void (*leave)(HWND) = Cancel);
 
     test::CleanRegistry registry_;
-    test::ImportHook lcid_;
+    test::FakeUserLocale lcid_;
     test::ImportHook dialog_;
     std::unique_ptr<test::Program> program_;
 };
@@ -203,36 +196,47 @@ Shown Read(HWND dialog)
     return s;
 }
 
+Shown Options::Look(void (*leave)(HWND))
+{
+    Shown s;
+    EXPECT_EQ(Open([&](HWND d) {
+                  s = Read(d);
+                  leave(d);
+              }),
+              0);
+    return s;
+}
+
+// The texts of the dialog, each checked on its own.
+void ExpectTexts(const Shown& s, const Shown& expected)
+{
+    EXPECT_EQ(s.hits, expected.hits);
+    EXPECT_EQ(s.missed, expected.missed);
+    EXPECT_EQ(s.mean, expected.mean);
+    EXPECT_EQ(s.speed, expected.speed);
+    EXPECT_EQ(s.sound, expected.sound);
+    EXPECT_EQ(s.label, expected.label);
+    EXPECT_EQ(s.statistic, expected.statistic);
+    EXPECT_EQ(s.options, expected.options);
+    EXPECT_EQ(s.ok, expected.ok);
+    EXPECT_EQ(s.cancel, expected.cancel);
+    EXPECT_EQ(s.title, expected.title);
+}
+
 void StoreStatistics(DWORD hits, DWORD missed, DWORD timeSum)
 {
-    test::WriteValue("CountHits", hits);
-    test::WriteValue("CountMissedChicken", missed);
-    test::WriteValue("CountMissedShots", 12345);
-    test::WriteValue("TimeSum", timeSum);
+    test::WriteValues({{"CountHits", hits}, {"CountMissedChicken", missed}, {"CountMissedShots", 12345},
+                       {"TimeSum", timeSum}});
 }
 
 TEST_F(Options, ShowsTheCountersAndTheSettingsOfAFirstRun)
 {
     StoreStatistics(7, 3, 4000);
     Start();
-    Shown s;
-    EXPECT_EQ(Open([&](HWND d) {
-                  s = Read(d);
-                  Click(d, IDCANCEL);
-              }),
-              0);
-    EXPECT_EQ(s.hits, "7   \tChicken Hit");
-    EXPECT_EQ(s.missed, "3   \tChicken Missed");
-    EXPECT_EQ(s.mean, "571  \tMilliseconds/Chicken");
-    EXPECT_EQ(s.speed, "60");
+    const Shown s = Look();
+    ExpectTexts(s, {"7   \tChicken Hit", "3   \tChicken Missed", "571  \tMilliseconds/Chicken", "60", "&Use Sound",
+                    "Speed (Seconds Between Chicken):", "Statistic", "Options", "OK", "Cancel", "Wingzap"});
     EXPECT_TRUE(s.checked);
-    EXPECT_EQ(s.sound, "&Use Sound");
-    EXPECT_EQ(s.label, "Speed (Seconds Between Chicken):");
-    EXPECT_EQ(s.statistic, "Statistic");
-    EXPECT_EQ(s.options, "Options");
-    EXPECT_EQ(s.ok, "OK");
-    EXPECT_EQ(s.cancel, "Cancel");
-    EXPECT_EQ(s.title, "Wingzap");
     EXPECT_TRUE(s.focusOnCheckBox) << "the first tab stop has no focus";
 }
 
@@ -241,22 +245,8 @@ TEST_F(GermanOptions, ShowsGermanTextsWithTheSameNumbers)
     StoreStatistics(7, 3, 4000);
     Start();
     ASSERT_EQ(g_language.ResourceOffset, 20000u);
-    Shown s;
-    Open([&](HWND d) {
-        s = Read(d);
-        Click(d, IDCANCEL);
-    });
-    EXPECT_EQ(s.hits, "7   \tTreffer");
-    EXPECT_EQ(s.missed, "3   \tH\xFChner verfehlt");
-    EXPECT_EQ(s.mean, "571  \tMillisekunden/Huhn");
-    EXPECT_EQ(s.speed, "60");
-    EXPECT_EQ(s.sound, "Sound");
-    EXPECT_EQ(s.label, "Zeit zwischen H\xFChnern (sec):");
-    EXPECT_EQ(s.statistic, "Statistik");
-    EXPECT_EQ(s.options, "Optionen");
-    EXPECT_EQ(s.ok, "OK");
-    EXPECT_EQ(s.cancel, "Cancel");
-    EXPECT_EQ(s.title, "Wingzap");
+    ExpectTexts(Look(), {"7   \tTreffer", "3   \tH\xFChner verfehlt", "571  \tMillisekunden/Huhn", "60", "Sound",
+                         "Zeit zwischen H\xFChnern (sec):", "Statistik", "Optionen", "OK", "Cancel", "Wingzap"});
 }
 
 struct CounterCase {
@@ -281,11 +271,7 @@ TEST_F(Options, StatisticsLinesFollowTheCounters)
         SCOPED_TRACE(c.hitsLine);
         StoreStatistics(c.hits, c.missed, c.timeSum);
         LoadStatistics();
-        Shown s;
-        Open([&](HWND d) {
-            s = Read(d);
-            PressEscape(d);
-        });
+        const Shown s = Look(PressEscape);
         EXPECT_EQ(s.hits, c.hitsLine);
         EXPECT_EQ(s.missed, c.missedLine);
         EXPECT_EQ(s.mean, c.meanLine);
@@ -355,11 +341,7 @@ TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.format);
         g_planted = c.format;
-        Shown s;
-        Open([&](HWND d) {
-            s = Read(d);
-            Click(d, IDCANCEL);
-        });
+        const Shown s = Look();
         EXPECT_EQ(s.hits, c.hits);
         EXPECT_EQ(s.missed, c.missed);
         EXPECT_EQ(s.mean, c.mean);
@@ -396,7 +378,7 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
     Start();
     for (const SoundCase& c : cases) {
         SCOPED_TRACE(c.what);
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        test::DeleteKey();
         if (c.stored) test::WriteValue("UseSound", c.value);
         LoadSettings();
         bool shown = !c.shownChecked;
@@ -415,35 +397,28 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
     }
 }
 
-int g_sounds;
-BOOL WINAPI CountSound(LPCSTR, UINT)
-{
-    ++g_sounds;
-    return TRUE;
-}
-
 TEST_F(Options, ClearingTheSoundSilencesTheVeryNextSound)
 {
-    test::ImportHook sound("WINMM.dll", "sndPlaySoundA", &CountSound);
+    test::FakeSound sound;
     ASSERT_TRUE(sound.Installed());
     Start();
     struct Step {
         bool check;
-        int expectedSounds;
+        size_t expectedSounds;
     };
     const Step steps[] = {{false, 0}, {true, 1}, {false, 0}};
-    g_sounds = 0;
+    sound.calls.clear();
     PlaySoundResource(IDW_SHOT, 1);
-    ASSERT_EQ(g_sounds, 1) << "no sound on a first run";
+    ASSERT_EQ(sound.calls.size(), 1u) << "no sound on a first run";
     for (const Step& s : steps) {
         SCOPED_TRACE(s.check);
         Open([&](HWND d) {
             SetChecked(d, s.check);
             Click(d, IDOK);
         });
-        g_sounds = 0;
+        sound.calls.clear();
         PlaySoundResource(IDW_HIT, 1);
-        EXPECT_EQ(g_sounds, s.expectedSounds);
+        EXPECT_EQ(sound.calls.size(), s.expectedSounds);
     }
 }
 
@@ -490,12 +465,7 @@ TEST_F(Options, SpeedFieldTakesTheLeadingNumber)
         EXPECT_EQ(g_settings.Speed, c.speed);
         EXPECT_EQ(Stored("Speed"), c.speed);
         // The next opening shows what was taken.
-        std::string shown;
-        Open([&](HWND d) {
-            shown = ItemText(d, IDC_SPEED_EDIT);
-            Click(d, IDCANCEL);
-        });
-        EXPECT_EQ(shown, c.shownNext);
+        EXPECT_EQ(Look().speed, c.shownNext);
     }
 }
 
@@ -511,12 +481,7 @@ TEST_F(Options, StoredSpeedIsShownAsSigned)
         SCOPED_TRACE(c.shown);
         test::WriteValue("Speed", c.stored);
         LoadSettings();
-        std::string shown;
-        Open([&](HWND d) {
-            shown = ItemText(d, IDC_SPEED_EDIT);
-            Click(d, IDCANCEL);
-        });
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(Look().speed, c.shown);
     }
 }
 
@@ -570,7 +535,7 @@ TEST_F(Options, CancelAndEscChangeNothing)
     Start();
     for (const LeaveCase& c : cases) {
         SCOPED_TRACE(c.what);
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wingzap");
+        test::DeleteKey();
         if (c.keyBefore) {
             test::WriteValue("UseSound", 1);
             test::WriteValue("Speed", 45);

@@ -10,7 +10,6 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -32,94 +31,8 @@
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Waiting without fixed sleeps.
-
-template <typename Done>
-bool WaitFor(Done done, DWORD milliseconds)
-{
-    return test::WaitFor(done, milliseconds, true);  // this thread's windows keep answering
-}
-
-// ---------------------------------------------------------------------------
-// Victim windows in a second process.
-
-struct VictimWindow {
-    const char* name;
-    int x, y, width, height;
-    unsigned rgb;       // 0xRRGGBB
-    const char* flags;  // "-", or r (round region), e (empty region), h (hidden), m (minimised)
-};
-
-class Victims {
-public:
-    explicit Victims(std::initializer_list<VictimWindow> wanted)
-    {
-        static int serial = 0;
-        ++serial;
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE ready = CreateEventA(&inherit, TRUE, FALSE, nullptr);
-        char command[2048];
-        int n = std::snprintf(command, sizeof command, "\"%s/victim.exe\" %lu %llu", test::TestDir().c_str(),
-                              GetCurrentProcessId(),
-                              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(ready)));
-        for (const VictimWindow& s : wanted) {
-            char title[64];
-            std::snprintf(title, sizeof title, "wzvictim-%lu-%d-%s", GetCurrentProcessId(), serial, s.name);
-            titles_.push_back({s.name, title});
-            n += std::snprintf(command + n, sizeof command - n, " %s:%d:%d:%d:%d:%06x:%s", title, s.x, s.y,
-                               s.width, s.height, s.rgb, s.flags);
-        }
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        started_ = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                                  &si, &process_) != 0;
-        if (started_) {
-            HANDLE waits[2] = {ready, process_.hProcess};
-            ready_ = WaitForMultipleObjects(2, waits, FALSE, 15000) == WAIT_OBJECT_0;
-        }
-        CloseHandle(ready);
-        for (const auto& t : titles_) windows_[t.first] = FindWindowA(nullptr, t.second.c_str());
-    }
-    ~Victims()
-    {
-        if (!started_) return;
-        PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0);
-        if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    Victims(const Victims&) = delete;
-    Victims& operator=(const Victims&) = delete;
-
-    // Every window exists and stands as asked.
-    bool Ready() const
-    {
-        if (!ready_) return false;
-        for (const auto& w : windows_)
-            if (!w.second) return false;
-        return true;
-    }
-    HWND operator[](const std::string& name) const
-    {
-        auto it = windows_.find(name);
-        return it == windows_.end() ? nullptr : it->second;
-    }
-    // Closes one window as its owner would on WM_CLOSE.
-    bool Close(const std::string& name) const
-    {
-        HWND w = (*this)[name];
-        DWORD_PTR result;
-        SendMessageTimeoutA(w, WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, &result);
-        return WaitFor([w] { return !IsWindow(w); }, 5000);
-    }
-
-private:
-    bool started_ = false, ready_ = false;
-    PROCESS_INFORMATION process_ = {};
-    std::vector<std::pair<std::string, std::string>> titles_;
-    std::map<std::string, HWND> windows_;
-};
+using test::RegionType;
+using test::Victims;
 
 // ---------------------------------------------------------------------------
 // Regions.
@@ -135,13 +48,6 @@ public:
 private:
     HRGN r_;
 };
-
-// GetWindowRgn's answer for the window: ERROR when it has no region.
-int RegionType(HWND window)
-{
-    Rgn r;
-    return GetWindowRgn(window, r.get());
-}
 
 // A base shape in window coordinates less 30-pixel circles at the given
 // window points: what a window should look like after its holes.
@@ -221,7 +127,6 @@ struct Event {
 struct Observed {
     std::vector<Event> events;
     std::map<HWND, int> regionSets;  // SetWindowRgn calls per window
-    uint32_t tick = 0;               // what GetTickCount answers
     bool spriteRectFails = false;    // GetWindowRect of the sprite window fails
 
     // Region ledger, kept while `ledger` is set: every region the program
@@ -253,18 +158,16 @@ unsigned SoundId(const void* image)
     return 0;
 }
 
-BOOL WINAPI FakeSndPlaySound(LPCSTR sound, UINT flags)
+void NoteSound(const test::SoundCall& call)
 {
     char what[40];
-    std::snprintf(what, sizeof what, "sound %u %s", SoundId(sound), (flags & SND_ASYNC) ? "async" : "sync");
+    std::snprintf(what, sizeof what, "sound %u %s", SoundId(call.image), (call.flags & SND_ASYNC) ? "async" : "sync");
     Note(what);
-    return TRUE;
 }
 
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+void NoteTip(const test::TrayCall& call)
 {
-    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) Note(std::string("tip ") + data->szTip);
-    return TRUE;
+    if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_TIP)) Note(std::string("tip ") + call.data.szTip);
 }
 
 BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
@@ -272,8 +175,6 @@ BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
     Note("enum");
     return g_seen.enumWindows(callback, parameter);
 }
-
-DWORD WINAPI FakeGetTickCount() { return g_seen.tick; }
 
 // A failed call leaves the rectangle undefined: here, far off the screen.
 BOOL WINAPI FakeGetWindowRect(HWND window, RECT* r)
@@ -318,10 +219,10 @@ BOOL WINAPI FakeDeleteObject(HGDIOBJ object)
 
 // The hooks a test needs, put back at its end.
 struct Hooks {
-    test::ImportHook sound{"WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound};
-    test::ImportHook notify{"SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon};
+    test::FakeSound sound;
+    test::FakeTray notify;
     test::ImportHook enumWindows{"USER32.dll", "EnumWindows", &FakeEnumWindows};
-    test::ImportHook tick{"KERNEL32.dll", "GetTickCount", &FakeGetTickCount};
+    test::FakeTickCount tick;
     test::ImportHook windowRect{"USER32.dll", "GetWindowRect", &FakeGetWindowRect};
     test::ImportHook setRgn{"USER32.dll", "SetWindowRgn", &FakeSetWindowRgn};
     test::ImportHook rectRgn{"GDI32.dll", "CreateRectRgn", &FakeCreateRectRgn};
@@ -331,6 +232,8 @@ struct Hooks {
     Hooks()
     {
         g_seen = Observed{};
+        sound.then = NoteSound;
+        notify.then = NoteTip;
         g_seen.enumWindows = enumWindows.Original<decltype(EnumWindows)>();
         g_seen.getWindowRect = windowRect.Original<decltype(GetWindowRect)>();
         g_seen.setWindowRgn = setRgn.Original<decltype(SetWindowRgn)>();
@@ -387,7 +290,7 @@ protected:
         g_flight.hit = 0;
         g_flight.fallCounter = 0;
         g_flight.appearanceTick = appearance;
-        g_seen.tick = now;
+        hooks.tick.now = now;
         g_seen.events.clear();
         g_seen.regionSets.clear();
     }
@@ -804,10 +707,9 @@ TEST_F(Holes, RepairWithAnEmptyListDoesNothing)
 
 // Hidden windows of this thread, for the long run: no other process to wait
 // for and nothing to redraw, and hidden windows are holed all the same.
-HWND LocalWindow(int x, int y, int w, int h, bool round)
+HWND HiddenWindow(int x, int y, int w, int h, bool round)
 {
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "wzlocal", WS_POPUP, x, y, w, h, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    HWND window = test::LocalWindow("wzlocal", x, y, w, h, WS_POPUP, WS_EX_TOOLWINDOW);
     if (window && round) SetWindowRgn(window, CreateEllipticRgn(0, 0, w, h), FALSE);
     return window;
 }
@@ -815,14 +717,14 @@ HWND LocalWindow(int x, int y, int w, int h, bool round)
 TEST_F(Holes, NoRegionIsLeftBehindAfterAThousandShotsAndRepairs)
 {
     // Side by side: each shot lands in one of them.
-    HWND round = LocalWindow(100, 100, 120, 120, true);
-    HWND plain = LocalWindow(250, 100, 120, 120, false);
-    ASSERT_TRUE(round && plain);
-    HWND passing = LocalWindow(400, 100, 120, 120, true);
+    test::WindowGuard round{HiddenWindow(100, 100, 120, 120, true)};
+    test::WindowGuard plain{HiddenWindow(250, 100, 120, 120, false)};
+    ASSERT_TRUE(round.window && plain.window);
+    test::WindowGuard passing{HiddenWindow(400, 100, 120, 120, true)};
     DWORD gdiBefore = test::GdiObjects();
     for (int shot = 0; shot < 1000; ++shot) {
         POINT at = {160 + shot % 3 * 150 + shot % 5 * 4, 160 + shot % 4 * 4};
-        HWND under = shot % 3 == 0 ? round : shot % 3 == 1 ? plain : passing;
+        HWND under = shot % 3 == 0 ? round.window : shot % 3 == 1 ? plain.window : passing.window;
         g_seen.ledger = true;
         if (shot % 10 == 0) {
             ShootHole(at.x, at.y);
@@ -834,17 +736,17 @@ TEST_F(Holes, NoRegionIsLeftBehindAfterAThousandShotsAndRepairs)
         }
         if (shot % 25 == 24) {
             // One window of the round goes away before the repair.
-            DestroyWindow(passing);
+            passing.Reset();
             RepairWindows();
             g_seen.ledger = false;
             test::PumpMessages();
-            passing = LocalWindow(400, 100, 120, 120, true);
+            passing.Reset(HiddenWindow(400, 100, 120, 120, true));
         }
     }
     g_seen.ledger = false;
     EXPECT_TRUE(g_holes.HoledWindowList.empty());
-    EXPECT_EQ(RegionType(plain), ERROR);
-    EXPECT_TRUE(HasRegion(round, CreateEllipticRgn(0, 0, 120, 120)));
+    EXPECT_EQ(RegionType(plain.window), ERROR);
+    EXPECT_TRUE(HasRegion(round.window, CreateEllipticRgn(0, 0, 120, 120)));
     EXPECT_GE(g_seen.created, 3000) << "three regions a shot, and the copies";
     EXPECT_TRUE(g_seen.owned.empty()) << g_seen.owned.size() << " region(s) never deleted nor handed over";
     EXPECT_EQ(g_seen.foreignDeletes, 0) << "regions deleted that were not the program's";
@@ -854,10 +756,6 @@ TEST_F(Holes, NoRegionIsLeftBehindAfterAThousandShotsAndRepairs)
     if (gdiBefore != 0) {
         EXPECT_EQ(gdiAfter, gdiBefore);
     }
-    DestroyWindow(passing);
-    DestroyWindow(plain);
-    DestroyWindow(round);
-    test::PumpMessages();
 }
 
 }  // namespace
@@ -1063,12 +961,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     const DWORD started = GetTickCount();
     test::Process program(test::RuntimeExePath());
     ASSERT_TRUE(program.Started());
-    HWND background = nullptr, sprite = nullptr;
-    ASSERT_TRUE(test::Awaited("the program's windows", [&] {
-        background = FindWindowA("SkyroostBackground", "Background");
-        sprite = FindWindowExA(background, nullptr, "SkyroostSprite", "Sprite");
-        return sprite != nullptr;
-    }, 20000));
+    HWND background, sprite;
+    ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     // The start-up sound plays to its end before any window is made.
     if (run.sound) {
         EXPECT_GE(GetTickCount() - started, 0.9 * launchMs) << "the start-up sound did not block";
@@ -1135,7 +1029,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
         }, 20000));
         ASSERT_TRUE(Click(r.left + 45, r.top + 30, 1));
         ++presses;
-        falling = WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == 100; }, 2000);
+        falling = test::WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == 100; }, 2000, true);
     }
     ASSERT_TRUE(falling) << "three presses on the chicken's centre, no fall; the screen then: " << test::KeepScreen();
     // No chicken after this one: the screen stays free for the picture.
@@ -1163,8 +1057,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
         EXPECT_EQ(holed.Colour(shot.x + d.x, shot.y + d.y), victimColour) << "beside the hole at " << d.x << "," << d.y;
 
     // Quitting gives every window its full shape back.
-    PostMessageA(background, WM_COMMAND, CMD_QUIT, 0);
-    EXPECT_EQ(program.Wait(15000), 0u);
+    EXPECT_EQ(test::QuitThroughTheMenu(program, background), 0u);
     EXPECT_EQ(RegionType(target), ERROR);
     EXPECT_TRUE(test::Awaited("the victim whole again", [&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000));
     Screenshot repaired = CaptureScreen();

@@ -44,18 +44,6 @@ using test::Wave;
 
 Wave ResourceWave(unsigned id) { return test::ResourceWave(GetModuleHandleA(nullptr), id); }
 
-struct PlayCall {
-    const void* image;
-    UINT flags;
-};
-std::vector<PlayCall> g_plays;
-BOOL g_playResult = TRUE;
-BOOL WINAPI FakeSndPlaySound(LPCSTR sound, UINT flags)
-{
-    g_plays.push_back({sound, flags});
-    return g_playResult;
-}
-
 int g_finds = 0;
 decltype(FindResourceA)* g_realFindResource = nullptr;
 HRSRC WINAPI CountFindResource(HMODULE module, LPCSTR name, LPCSTR type)
@@ -86,11 +74,10 @@ LARGE_INTEGER Now()
 TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
 {
     SoundModule module(0);
-    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    test::FakeSound play;
     test::ImportHook find("KERNEL32.dll", "FindResourceA", &CountFindResource);
     ASSERT_TRUE(play.Installed() && find.Installed());
     g_realFindResource = find.Original<decltype(FindResourceA)>();
-    g_plays.clear();
     g_finds = 0;
     for (unsigned id : {IDW_SHOT, IDW_SPARE, IDW_LAUNCH, IDW_HIT, 1, IDM_TRAY, 9999}) {
         for (int async : {0, 1}) {
@@ -98,23 +85,22 @@ TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
             EXPECT_EQ(1, PlaySoundResource(id, async));
         }
     }
-    EXPECT_TRUE(g_plays.empty());
+    EXPECT_TRUE(play.calls.empty());
     EXPECT_EQ(0, g_finds);
 }
 
 TEST(Sound, AnIdWithoutAWaveIsSilence)
 {
     SoundModule module(1);
-    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    test::FakeSound play;
     ASSERT_TRUE(play.Installed());
-    g_plays.clear();
     // Other resources live under these ids, but no "WAVE".
     for (unsigned id : {1, IDI_APP, IDM_TRAY, IDB_DIALOG_SIDE, IDS_TOOLTIP, 245, 9999}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(0, PlaySoundResource(id, 0));
         EXPECT_EQ(0, PlaySoundResource(id, 1));
     }
-    EXPECT_TRUE(g_plays.empty());
+    EXPECT_TRUE(play.calls.empty());
 }
 
 // The module's own image goes to the platform, with the flags that keep
@@ -139,33 +125,29 @@ TEST(Sound, PlaysTheResourceImageWithItsMode)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "id " << c.id << ", async " << c.async << ", platform " << c.platform);
         SoundModule module(1);
-        test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+        test::FakeSound play(c.platform);
         ASSERT_TRUE(play.Installed());
-        g_plays.clear();
-        g_playResult = c.platform;
         int result = PlaySoundResource(c.id, c.async);
         EXPECT_EQ(c.result, result != 0);
-        ASSERT_EQ(1u, g_plays.size());
-        EXPECT_EQ(c.flags, g_plays[0].flags);
-        EXPECT_EQ(static_cast<const void*>(WaveImage(c.id)), g_plays[0].image) << "played in place, not a copy";
+        ASSERT_EQ(1u, play.calls.size());
+        EXPECT_EQ(c.flags, play.calls[0].flags);
+        EXPECT_EQ(static_cast<const void*>(WaveImage(c.id)), play.calls[0].image) << "played in place, not a copy";
     }
-    g_playResult = TRUE;
 }
 
 TEST(Sound, TheSettingIsReadAtEverySound)
 {
     SoundModule module(1);
-    test::ImportHook play("WINMM.dll", "sndPlaySoundA", &FakeSndPlaySound);
+    test::FakeSound play;
     ASSERT_TRUE(play.Installed());
-    g_plays.clear();
     PlaySoundResource(IDW_HIT, 1);
     g_settings.UseSound = 0;
     PlaySoundResource(IDW_SHOT, 1);
     g_settings.UseSound = 2;  // any non-zero plays
     PlaySoundResource(IDW_LAUNCH, 0);
-    ASSERT_EQ(2u, g_plays.size());
-    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_HIT)), g_plays[0].image);
-    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_LAUNCH)), g_plays[1].image);
+    ASSERT_EQ(2u, play.calls.size());
+    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_HIT)), play.calls[0].image);
+    EXPECT_EQ(static_cast<const void*>(WaveImage(IDW_LAUNCH)), play.calls[1].image);
 }
 
 // ---------------------------------------------------------------------------
@@ -213,43 +195,6 @@ void ExpectWritten(const Wave& expected)
     EXPECT_TRUE(expected.samples == written.samples) << "the samples played are not the resource's";
 }
 
-// The real program, started as the user would.
-class RunningProgram {
-public:
-    RunningProgram()
-    {
-        std::string command = "\"" + test::RuntimeExePath() + "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
-        WaitFor([this] {
-            background_ = FindWindowA("SkyroostBackground", "Background");
-            return background_ || WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0;
-        }, 20000);
-    }
-    ~RunningProgram()
-    {
-        if (!pi_.hProcess) return;
-        if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
-    }
-    HWND Background() const { return background_; }
-    long Quit()
-    {
-        if (!background_) return -1;
-        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
-        if (WaitForSingleObject(pi_.hProcess, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 1;
-        GetExitCodeProcess(pi_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    PROCESS_INFORMATION pi_ = {};
-    HWND background_ = nullptr;
-};
-
 }  // namespace
 
 TEST(RealSoundFile, TheResourceSamplesReachTheDevice)
@@ -296,14 +241,16 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
         test::WriteValue("UseSound", useSound);
         test::WriteValue("Speed", 1000);  // no chicken during the test
         DeleteFileA(out.c_str());
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        ASSERT_TRUE(program.Started());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         if (useSound) {
             ExpectWritten(launch);
         } else {
             EXPECT_FALSE(WaitFor([&] { return Exists(out); }, 500));
         }
-        EXPECT_EQ(0, program.Quit());
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     }
 }
 

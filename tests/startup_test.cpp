@@ -15,9 +15,6 @@
 
 namespace {
 
-const char kBackgroundClass[] = "SkyroostBackground";
-const char kSpriteClass[] = "SkyroostSprite";
-
 double NowMs()
 {
     static LARGE_INTEGER frequency = [] {
@@ -30,67 +27,15 @@ double NowMs()
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+using test::BackgroundWindows;
+using test::ExpectStored;
 using test::Process;
-
-// The background windows of one process (0: of any).
-std::vector<HWND> BackgroundWindows(DWORD process)
-{
-    std::vector<HWND> found;
-    for (HWND w = FindWindowExA(nullptr, nullptr, kBackgroundClass, "Background"); w;
-         w = FindWindowExA(nullptr, w, kBackgroundClass, "Background")) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (process == 0 || owner == process) found.push_back(w);
-    }
-    return found;
-}
-
-// Both windows of the program; the sprite window comes a moment after the
-// background window.
-testing::AssertionResult WaitForWindows(const Process& p, HWND* background, HWND* sprite)
-{
-    *background = *sprite = nullptr;
-    testing::AssertionResult seen = test::Awaited("the program's two windows", [&] {
-        std::vector<HWND> found = BackgroundWindows(p.Id());
-        if (found.empty()) return !p.Running();
-        *background = found[0];
-        *sprite = FindWindowExA(found[0], nullptr, kSpriteClass, "Sprite");
-        return *sprite != nullptr;
-    }, 20000);
-    if (seen && !*sprite) return testing::AssertionFailure() << "the program ended before it showed its windows";
-    return seen;
-}
-
-bool Ends(const Process& p, DWORD* code) { return p.Ended(20000, code); }
-
-void QuitThroughTheMenuCommand(HWND background) { PostMessageA(background, WM_COMMAND, CMD_QUIT, 0); }
-
-struct StoredValue {
-    const char* name;
-    DWORD value;
-};
-
-// REG_DWORD values written into the program's key.
-void Store(const std::vector<StoredValue>& values)
-{
-    for (const StoredValue& v : values) test::WriteValue(v.name, v.value);
-}
+using test::StoredValue;
+using test::WaitForWindows;
 
 // A user with counters, chickens at once and no sound.
 const std::vector<StoredValue> kFlyingUser = {
     {"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11}, {"CountMissedChicken", 2}};
-
-// Exactly these REG_DWORD values in the program's key.
-void ExpectStored(const std::vector<StoredValue>& expected)
-{
-    for (const StoredValue& s : expected) {
-        DWORD value = 0xDEADBEEF, type = 0;
-        EXPECT_TRUE(test::ReadValue(s.name, &value, &type)) << s.name;
-        EXPECT_EQ(s.value, value) << s.name;
-        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
-    }
-    EXPECT_EQ(expected.size(), test::ValueNames().size());
-}
 
 using test::Screenshot;
 
@@ -228,7 +173,7 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     test::ScreenSize size(desktop.width, desktop.height);
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << DesktopName({desktop, 0});
     test::CleanRegistry registry;
-    Store(kFlyingUser);
+    test::WriteValues(kFlyingUser);
     // No TimeSum: it is there afterwards only if the quit wrote the statistics.
 
     Process program(test::RuntimeExePath());
@@ -304,9 +249,8 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     EXPECT_LT(second.front().sprite.left, 200) << "the next flight starts from -90 again";
     EXPECT_GT(second.front().ms, first.back().ms);
 
-    QuitThroughTheMenuCommand(background);
-    DWORD code = 1;
-    ASSERT_TRUE(Ends(program, &code));
+    const DWORD code = test::QuitThroughTheMenu(program, background);
+    ASSERT_NE(STILL_ACTIVE, code) << "still running";
     EXPECT_EQ(0u, code);
     // One missed chicken; the second flight ended by the quit counts nothing.
     ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
@@ -345,9 +289,8 @@ TEST(Runtime, SecondCopyEndsAtOnceAndCloseRequestsAreIgnored)
         EXPECT_TRUE(first.Running());
     }
 
-    QuitThroughTheMenuCommand(background);
-    DWORD code = 1;
-    ASSERT_TRUE(Ends(first, &code));
+    const DWORD code = test::QuitThroughTheMenu(first, background);
+    ASSERT_NE(STILL_ACTIVE, code) << "still running";
     EXPECT_EQ(0u, code);
     // Nothing was stored: the quit writes all four counters; the settings
     // are left as they were.
@@ -487,11 +430,8 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
     ASSERT_TRUE(HasBitmap(copy.Path(), IDB_FALL_MASK0 + 17)) << "only the one bitmap is gone";
 
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("CountHits", 5);
-    test::WriteValue("CountMissedShots", 6);
-    test::WriteValue("CountMissedChicken", 8);
+    test::WriteValues({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 5}, {"CountMissedShots", 6},
+                       {"CountMissedChicken", 8}});
 
     Process program(copy.Path());
     ASSERT_TRUE(program.Started());
@@ -515,7 +455,7 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
 TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
 {
     test::CleanRegistry registry;
-    Store(kFlyingUser);
+    test::WriteValues(kFlyingUser);
     // No TimeSum: it is there afterwards only if a flight's end stored the counters.
     // A small desktop makes the flights short. The third flight's row there
     // is its draw 24464 modulo 480 less 90, plus 20: 304.

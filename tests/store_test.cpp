@@ -38,14 +38,7 @@ void Store(const std::vector<Stored>& values)
     for (const Stored& v : values) test::WriteRaw(v.name, v.bytes.data(), DWORD(v.bytes.size()), v.type);
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
+using test::KeyExists;
 
 std::vector<std::string> SortedNames()
 {
@@ -65,7 +58,7 @@ Read ReadBack(const char* name)
 {
     Read r;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wingzap", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return r;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return r;
     uint8_t data[16] = {};
     r.size = sizeof data;
     r.found = RegQueryValueExA(key, name, nullptr, &r.type, data, &r.size) == ERROR_SUCCESS;
@@ -180,14 +173,6 @@ RegistrySpy* RegistrySpy::active_ = nullptr;
 
 const std::vector<std::string> kSettingsOrder = {"UseSound", "Speed"};
 const std::vector<std::string> kCounterOrder = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
-
-// The tooltip last handed to the notification area.
-std::string g_lastTip;
-BOOL WINAPI CaptureTip(DWORD message, PNOTIFYICONDATAA data)
-{
-    if (message == NIM_MODIFY && (data->uFlags & NIF_TIP)) g_lastTip = data->szTip;
-    return TRUE;
-}
 
 // Fresh modules at both ends, so no test sees another's records.
 struct FreshStore {
@@ -332,7 +317,7 @@ TEST(Store, RegistryCallsInOrder)
         }
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(c.keyOp, calls.front().op);
-        EXPECT_EQ("Software\\Wingzap", calls.front().name);
+        EXPECT_EQ(kRegistryKey, calls.front().name);
         EXPECT_TRUE(calls.front().rootIsCurrentUser);
         EXPECT_EQ(c.access, calls.front().access);
         if (std::string(c.keyOp) == "create") {
@@ -413,22 +398,21 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
 {
     test::CleanRegistry clean;
     FreshStore fresh;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 8);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedChicken", 6);
-    test::WriteValue("CountMissedShots", 5);
-    test::WriteValue("TimeSum", 4000);
+    test::WriteValues({{"UseSound", 0}, {"Speed", 8}, {"CountHits", 7}, {"CountMissedChicken", 6},
+                       {"CountMissedShots", 5}, {"TimeSum", 4000}});
     InitLanguage(GetModuleHandleA(nullptr));
     LoadSettings();
     LoadStatistics();
     ASSERT_EQ(7u, g_statistics.CountHits);
 
-    g_lastTip = "untouched";
+    // The tooltip last handed to the notification area.
+    std::string lastTip = "untouched";
     {
-        test::ImportHook notify("SHELL32.dll", "Shell_NotifyIconA", &CaptureTip);
+        test::FakeTray notify;
         ASSERT_TRUE(notify.Installed());
         OnCommand(CMD_RESET_STATISTICS);
+        for (const test::TrayCall& c : notify.calls)
+            if (c.message == NIM_MODIFY && (c.data.uFlags & NIF_TIP)) lastTip = c.data.szTip;
     }
     EXPECT_EQ(0u, g_statistics.CountHits);
     EXPECT_EQ(0u, g_statistics.CountMissedShots);
@@ -437,7 +421,7 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
     for (const char* name : {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}) ExpectDword(name, 0);
     ExpectDword("UseSound", 0);
     ExpectDword("Speed", 8);
-    EXPECT_EQ("Wingzap - 0 Milliseconds/Chicken", g_lastTip) << "the tooltip follows the reset";
+    EXPECT_EQ("Wingzap - 0 Milliseconds/Chicken", lastTip) << "the tooltip follows the reset";
 }
 
 TEST(Store, NothingIsWrittenWhenTheKeyCannotBeCreated)

@@ -8,20 +8,16 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/screen.h"
-#include "res/localize.h"
 #include "res/resource.h"
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
-#include "ui/format.h"
 #include "ui/tray.h"
 
 namespace {
@@ -30,49 +26,11 @@ namespace {
 // (88 bytes for 32-bit programs).
 const DWORD kFirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
 
-struct NotifyCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
-std::vector<NotifyCall> g_notifyCalls;
-BOOL g_notifyResult = TRUE;
-DWORD g_notifyError = 0;
-int g_notifyFailures = 0;         // calls that fail before g_notifyResult holds
+using test::FakeTray;
+using test::ProgramAs;
+using test::TrayCall;
+
 std::vector<std::string> g_steps;  // the shell's calls among others, in order
-
-BOOL WINAPI FakeShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
-{
-    NotifyCall call{message, {}};
-    std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
-    g_notifyCalls.push_back(call);
-    BOOL result = g_notifyResult;
-    if (g_notifyFailures > 0) {
-        --g_notifyFailures;
-        result = FALSE;
-    }
-    if (!result) SetLastError(g_notifyError);
-    g_steps.push_back(message == NIM_ADD ? (result ? "add" : "add failed") : message == NIM_MODIFY ? "modify" : "delete");
-    return result;
-}
-
-// Stands in for the notification area; every call is recorded. It refuses
-// the first `failures` calls, then answers `result`.
-class FakeShell {
-public:
-    explicit FakeShell(BOOL result = TRUE, DWORD error = 0, int failures = 0)
-        : hook_("SHELL32.dll", "Shell_NotifyIconA", &FakeShellNotifyIcon)
-    {
-        g_notifyCalls.clear();
-        g_steps.clear();
-        g_notifyResult = result;
-        g_notifyError = error;
-        g_notifyFailures = failures;
-    }
-    bool Installed() const { return hook_.Installed(); }
-
-private:
-    test::ImportHook hook_;
-};
 
 struct MessageBoxCall {
     HWND owner;
@@ -115,26 +73,6 @@ HLOCAL WINAPI RecordLocalFree(HLOCAL memory)
     return g_realLocalFree(memory);
 }
 
-LCID g_userLocale = 0x0409;
-LCID WINAPI FakeUserDefaultLCID() { return g_userLocale; }
-
-// The program's modules as start-up leaves them, for a user of `locale`.
-class ProgramAs {
-public:
-    explicit ProgramAs(LCID locale) : hook_("KERNEL32.dll", "GetUserDefaultLCID", &FakeUserDefaultLCID)
-    {
-        g_userLocale = locale;
-        Language_Reset();
-        InitLanguage(GetModuleHandleA(nullptr));
-    }
-    bool Installed() const { return hook_.Installed() && program_.Loaded() && g_app.background; }
-
-private:
-    test::CleanRegistry clean_;
-    test::Program program_;
-    test::ImportHook hook_;
-};
-
 HICON Icon(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
@@ -145,7 +83,7 @@ TEST(Tray, RecordsHandedToTheShell)
 {
     ProgramAs program(0x0409);
     ASSERT_TRUE(program.Installed());
-    FakeShell shell;
+    FakeTray shell;
     ASSERT_TRUE(shell.Installed());
     HWND owner = g_app.background;
     const UINT callback = TaskIconMessage();
@@ -155,7 +93,7 @@ TEST(Tray, RecordsHandedToTheShell)
     EXPECT_TRUE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_DISABLED)));
     EXPECT_TRUE(SetTrayTip(owner, kTrayIconId, "tip"));
     EXPECT_TRUE(DeleteTrayIcon(owner, kTrayIconId));
-    ASSERT_EQ(4u, g_notifyCalls.size());
+    ASSERT_EQ(4u, shell.calls.size());
 
     const struct {
         DWORD message;
@@ -171,7 +109,7 @@ TEST(Tray, RecordsHandedToTheShell)
     };
     for (size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        const NotifyCall& call = g_notifyCalls[i];
+        const TrayCall& call = shell.calls[i];
         EXPECT_EQ(expected[i].message, call.message);
         EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
         EXPECT_EQ(owner, call.data.hWnd);
@@ -188,7 +126,7 @@ TEST(Tray, RecordsHandedToTheShell)
         }
     }
     // The shell's answer is the result.
-    g_notifyResult = FALSE;
+    shell.result = FALSE;
     EXPECT_FALSE(SetTrayIcon(owner, kTrayIconId, Icon(IDI_ENABLED)));
     EXPECT_FALSE(SetTrayTip(owner, kTrayIconId, "tip"));
     EXPECT_FALSE(DeleteTrayIcon(owner, kTrayIconId));
@@ -214,11 +152,11 @@ TEST(Tray, TipsAreCutTo63Characters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const char* tip = c.none ? nullptr : c.given.c_str();
-        FakeShell shell;
+        FakeTray shell;
         AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), tip, TaskIconMessage());
         SetTrayTip(g_app.background, kTrayIconId, tip);
-        ASSERT_EQ(2u, g_notifyCalls.size());
-        for (const NotifyCall& call : g_notifyCalls) {
+        ASSERT_EQ(2u, shell.calls.size());
+        for (const TrayCall& call : shell.calls) {
             EXPECT_EQ(c.shown, std::string(call.data.szTip));
             EXPECT_EQ('\0', call.data.szTip[63]);
         }
@@ -246,82 +184,15 @@ TEST(Tray, TooltipShowsTheMeanReactionTime)
         ProgramAs program(c.locale);
         ASSERT_TRUE(program.Installed());
         g_statistics = Statistics{c.hits, 11, 13, c.timeSum};
-        FakeShell shell;
+        FakeTray shell;
         EXPECT_TRUE(UpdateTrayTooltip());
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        const NotifyCall& call = g_notifyCalls[0];
+        ASSERT_EQ(1u, shell.calls.size());
+        const TrayCall& call = shell.calls[0];
         EXPECT_EQ(DWORD(NIM_MODIFY), call.message);
         EXPECT_EQ(UINT(NIF_TIP), call.data.uFlags);
         EXPECT_EQ(g_app.background, call.data.hWnd);
         EXPECT_EQ(UINT(kTrayIconId), call.data.uID);
         EXPECT_STREQ(c.tip, call.data.szTip);
-    }
-}
-
-namespace {
-const char* g_tooltipFormat = "";
-decltype(LoadStringA)* g_realLoadString = nullptr;
-// Hands out a chosen text for the tooltip's string, whatever the offset.
-int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
-{
-    if (id % 10000 != IDS_TOOLTIP) return g_realLoadString(module, id, buffer, size);
-    lstrcpynA(buffer, g_tooltipFormat, size);
-    return lstrlenA(buffer);
-}
-}  // namespace
-
-// The format comes from the resources, which anyone can edit: only a text
-// with a single number conversion is handed to printf.
-TEST(Tray, TooltipFormatIsChecked)
-{
-    const struct {
-        const char* format;
-        bool shown;
-        std::string tip;
-    } cases[] = {
-        {"Mean %u ms", true, "Mean 571 ms"},
-        {"%i", true, "571"},
-        {"%-6d|", true, "571   |"},
-        {"[%05d]", true, "[00571]"},
-        {"%-99d|", true, "571" + Repeat(' ', 60)},  // bounded, then cut to the tip's room
-        {"%.99d", true, Repeat('0', 63)},
-        {"%5.3d", true, "  571"},
-        // Wider than two digits: printf would pad up to a billion characters.
-        {"%-100d|", false, ""},
-        {"%.100d", false, ""},
-        {"%999999999d", false, ""},
-        {"%.999999999d", false, ""},
-        {"%0999d", false, ""},
-        {"%s", false, ""},
-        {"%d %d", false, ""},
-        {"%d%%", false, ""},
-        {"%n%d", false, ""},
-        {"%*d", false, ""},
-        {"%ld", false, ""},
-        {"%x", false, ""},
-        {"no number", false, ""},
-        {"trailing %", false, ""},
-        {"", false, ""},  // an empty string counts as missing
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
-        ProgramAs program(0x0409);
-        ASSERT_TRUE(program.Installed());
-        g_statistics = Statistics{7, 0, 0, 4000};
-        g_tooltipFormat = c.format;
-        test::ImportHook strings("USER32.dll", "LoadStringA", &FakeLoadString);
-        ASSERT_TRUE(strings.Installed());
-        g_realLoadString = strings.Original<decltype(LoadStringA)>();
-        FakeShell shell;
-        BOOL result = UpdateTrayTooltip();
-        if (!c.shown) {
-            EXPECT_FALSE(result);
-            EXPECT_TRUE(g_notifyCalls.empty()) << "the tooltip stays as it was";
-            continue;
-        }
-        EXPECT_TRUE(result);
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        EXPECT_EQ(c.tip, std::string(g_notifyCalls[0].data.szTip));
     }
 }
 
@@ -339,7 +210,7 @@ TEST(Tray, FailedAddShowsTheSystemsText)
         g_freed.clear();
         BOOL added;
         {
-            FakeShell shell(FALSE, code);
+            FakeTray shell(FALSE, code);
             test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
             test::ImportHook format("KERNEL32.dll", "FormatMessageA", &RecordFormatMessage);
             test::ImportHook release("KERNEL32.dll", "LocalFree", &RecordLocalFree);
@@ -367,10 +238,9 @@ TEST(Tray, FailedAddShowsTheSystemsText)
             EXPECT_TRUE(g_freed.empty()) << "only a text that was fetched is freed";
         }
         // A failed add leaves nothing for a restarted shell to bring back.
-        g_notifyCalls.clear();
-        FakeShell shell;
+        FakeTray shell;
         SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-        EXPECT_TRUE(g_notifyCalls.empty());
+        EXPECT_TRUE(shell.calls.empty());
     }
 }
 
@@ -393,13 +263,13 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
         SCOPED_TRACE(c.what);
         ProgramAs program(0x0407);
         ASSERT_TRUE(program.Installed());
-        FakeShell shell;
+        FakeTray shell;
         ASSERT_TRUE(AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage()));
         g_statistics = Statistics{7, 1, 1, 4000};
         UpdateTrayTooltip();
         for (int i = 0; i < c.toggles; ++i) ToggleEnabled();
         if (c.deleted) DeleteTrayIcon(g_app.background, kTrayIconId);
-        g_notifyCalls.clear();
+        shell.calls.clear();
 
         // As the shell announces itself: to every top-level window.
         DWORD_PTR answer;
@@ -407,11 +277,11 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
                             &answer);
         test::PumpMessages();
         if (c.deleted) {
-            EXPECT_TRUE(g_notifyCalls.empty());
+            EXPECT_TRUE(shell.calls.empty());
             continue;
         }
-        ASSERT_EQ(1u, g_notifyCalls.size());
-        const NotifyCall& call = g_notifyCalls[0];
+        ASSERT_EQ(1u, shell.calls.size());
+        const TrayCall& call = shell.calls[0];
         EXPECT_EQ(DWORD(NIM_ADD), call.message);
         EXPECT_EQ(kFirstLayoutSize, call.data.cbSize);
         EXPECT_EQ(g_app.background, call.data.hWnd);
@@ -424,16 +294,6 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
 }
 
 namespace {
-HANDLE g_mutex = nullptr;
-decltype(CreateMutexA)* g_realCreateMutex = nullptr;
-HANDLE WINAPI RecordCreateMutex(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
-{
-    HANDLE h = g_realCreateMutex(security, owned, name);
-    DWORD error = GetLastError();
-    if (name && std::strcmp(name, "Skyroost Mutex") == 0) g_mutex = h;
-    SetLastError(error);  // start-up asks whether it already existed
-    return h;
-}
 // Start-up's loop driven by hand: each turn is the retry timer's next firing,
 // two seconds later on a clock of the test's, or the shell announcing a new
 // taskbar; once the icon is there the tray menu's Quit ends the run.
@@ -441,10 +301,10 @@ struct LoopDrive {
     int announceAt;  // the turn that announces the taskbar; 0: none
     int turns;
     bool quitPosted, strayed;
-    DWORD clock;  // what GetTickCount answers
+    FakeTray* shell;
+    test::FakeTickCount* clock;
 } g_drive;
 decltype(GetMessageA)* g_realGetMessage = nullptr;
-DWORD WINAPI FakeGetTickCount() { return g_drive.clock; }
 
 BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
 {
@@ -454,12 +314,12 @@ BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
             PostQuitMessage(0);
         } else if (g_drive.turns == g_drive.announceAt) {
             g_steps.push_back("taskbar created");
-            g_notifyFailures = 0;
+            g_drive.shell->failures = 0;
             SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             PostMessageA(g_app.background, WM_NULL, 0, 0);  // the next turn comes
         } else {
             g_steps.push_back("tick");
-            g_drive.clock += 2000;
+            g_drive.clock->now += 2000;
             PostMessageA(g_app.background, WM_TIMER, kTaskbarTimer, 0);
         }
     } else if (g_tray.added && !g_drive.quitPosted) {
@@ -467,21 +327,6 @@ BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
         PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
     }
     return g_realGetMessage(msg, window, first, last);
-}
-
-// The background window's timers are noted, not armed: the drive fires them.
-UINT_PTR WINAPI NotedSetTimer(HWND window, UINT_PTR id, UINT interval, TIMERPROC)
-{
-    char step[40];
-    std::snprintf(step, sizeof step, "timer %u: %u ms", static_cast<unsigned>(id), interval);
-    if (window && window == g_app.background) g_steps.push_back(step);
-    return id;
-}
-
-BOOL WINAPI NotedKillTimer(HWND window, UINT_PTR id)
-{
-    if (window && window == g_app.background) g_steps.push_back("kill " + std::to_string(id));
-    return TRUE;
 }
 }  // namespace
 
@@ -492,9 +337,9 @@ BOOL WINAPI NotedKillTimer(HWND window, UINT_PTR id)
 // the program ends through its normal shut-down.
 TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
 {
-    std::vector<std::string> refusedThroughout = {"add failed", "timer 3: 2000 ms"};
-    for (int i = 0; i < 60; ++i) refusedThroughout.insert(refusedThroughout.end(), {"tick", "add failed"});
-    refusedThroughout.insert(refusedThroughout.end(), {"kill 3", "box"});
+    std::vector<std::string> refusedThroughout = {"tray add failed", "timer 3: 2000 ms"};
+    for (int i = 0; i < 60; ++i) refusedThroughout.insert(refusedThroughout.end(), {"tick", "tray add failed"});
+    refusedThroughout.insert(refusedThroughout.end(), {"kill timer 3", "box"});
     const struct {
         const char* what;
         int failures;  // adds refused before the shell takes one; -1: all
@@ -502,36 +347,36 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         std::vector<std::string> steps;
     } cases[] = {
         {"the taskbar comes on the third try", 3, 0,
-         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "tick", "add failed", "tick", "add", "kill 3",
-          "modify", "timer 2: 541000 ms", "delete"}},
+         {"tray add failed", "timer 3: 2000 ms", "tick", "tray add failed", "tick", "tray add failed", "tick",
+          "tray add", "kill timer 3", "tray modify", "timer 2: 541000 ms", "tray delete"}},
         {"the taskbar announces itself", 2, 2,
-         {"add failed", "timer 3: 2000 ms", "tick", "add failed", "taskbar created", "add", "kill 3", "modify",
-          "timer 2: 541000 ms", "delete"}},
+         {"tray add failed", "timer 3: 2000 ms", "tick", "tray add failed", "taskbar created", "tray add",
+          "kill timer 3", "tray modify", "timer 2: 541000 ms", "tray delete"}},
         {"no taskbar for two minutes", -1, 0, refusedThroughout},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::CleanRegistry clean;
         test::ResetAllModules();
-        test::WriteValue("UseSound", 0);
-        test::WriteValue("Speed", 1000);
-        test::WriteValue("CountHits", 2);
-        test::WriteValue("TimeSum", 10);
+        test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 2}, {"TimeSum", 10}});
         g_boxes.clear();
-        g_mutex = nullptr;
-        g_drive = LoopDrive{c.announceAt, 0, false, false, 0xFFFFF000u};  // the tick count wraps meanwhile
+        g_steps.clear();
+        test::PrivateMutex mutex;
         int result = -1;
         {
-            FakeShell shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures);
+            FakeTray shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures);
+            shell.then = [](const TrayCall& call) { g_steps.push_back(test::Step(call)); };
+            // The background window's timers are noted, not armed: the drive fires them.
+            test::FakeTimers timers(false);
+            timers.then = [](const test::TimerCall& call) {
+                if (call.window && call.window == g_app.background) g_steps.push_back(test::Step(call));
+            };
+            test::FakeTickCount clock(0xFFFFF000u);  // the tick count wraps meanwhile
+            g_drive = LoopDrive{c.announceAt, 0, false, false, &shell, &clock};
             test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
-            test::ImportHook mutex("KERNEL32.dll", "CreateMutexA", &RecordCreateMutex);
             test::ImportHook loop("USER32.dll", "GetMessageA", &DrivingGetMessage);
-            test::ImportHook tick("KERNEL32.dll", "GetTickCount", &FakeGetTickCount);
-            test::ImportHook setTimer("USER32.dll", "SetTimer", &NotedSetTimer);
-            test::ImportHook killTimer("USER32.dll", "KillTimer", &NotedKillTimer);
             ASSERT_TRUE(shell.Installed() && box.Installed() && mutex.Installed() && loop.Installed() &&
-                        tick.Installed() && setTimer.Installed() && killTimer.Installed());
-            g_realCreateMutex = mutex.Original<decltype(CreateMutexA)>();
+                        clock.Installed() && timers.Installed());
             g_realGetMessage = loop.Original<decltype(GetMessageA)>();
             result = WingzapMain(GetModuleHandleA(nullptr));
         }
@@ -563,8 +408,8 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        ASSERT_NE(nullptr, g_mutex);
-        CloseHandle(g_mutex);
+        ASSERT_NE(nullptr, mutex.handle);
+        EXPECT_EQ(kMutexName, mutex.name);
     }
 }
 
@@ -634,12 +479,7 @@ struct Picture {
 std::vector<uint32_t> Pixels(HBITMAP bitmap, int size)
 {
     std::vector<uint32_t> pixels(size * size);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = test::TopDownInfo(size, size);
     HDC dc = GetDC(nullptr);
     GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, dc);
@@ -664,50 +504,15 @@ Picture IconPicture(int id)
     return picture;
 }
 
-// A copy of part of the live screen.
-struct Capture {
-    RECT area = {};
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;  // top-down, 0x00RRGGBB
-};
-
-Capture CaptureScreen(RECT area)
-{
-    Capture c;
-    c.area = area;
-    c.width = area.right - area.left;
-    c.height = area.bottom - area.top;
-    if (c.width <= 0 || c.height <= 0) return c;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, c.width, c.height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, c.width, c.height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    c.pixels.resize(static_cast<size_t>(c.width) * c.height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = c.width;
-    info.bmiHeader.biHeight = -c.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    GetDIBits(memory, bitmap, 0, c.height, c.pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : c.pixels) p &= 0xFFFFFF;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
-bool Shows(const Capture& c, const Picture& p)
+bool Shows(const test::Screenshot& shot, const Picture& p)
 {
     if (!p.size) return false;
-    for (int y = 0; y + p.size <= c.height; ++y) {
-        for (int x = 0; x + p.size <= c.width; ++x) {
+    for (int y = 0; y + p.size <= shot.height; ++y) {
+        for (int x = 0; x + p.size <= shot.width; ++x) {
             bool match = true;
             for (int i = 0; i < p.size * p.size && match; ++i) {
                 if (!p.opaque[i]) continue;
-                match = c.pixels[static_cast<size_t>(y + i / p.size) * c.width + x + i % p.size] == p.color[i];
+                match = shot.Rgb(x + i % p.size, y + i / p.size) == p.color[i];
             }
             if (match) return true;
         }
@@ -722,27 +527,8 @@ RECT TaskbarArea()
     return r;
 }
 
-void SaveBitmap(const Capture& c, const std::string& name)
-{
-    std::string path = test::TestDir() + "\\" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    BITMAPINFOHEADER h = {};
-    h.biSize = sizeof h;
-    h.biWidth = c.width;
-    h.biHeight = -c.height;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    DWORD bytes = static_cast<DWORD>(c.pixels.size() * 4);
-    BITMAPFILEHEADER fh = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof h;
-    fh.bfSize = fh.bfOffBits + bytes;
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&h, sizeof h, 1, f);
-    std::fwrite(c.pixels.data(), 1, bytes, f);
-    std::fclose(f);
-}
+// Keeps the taskbar as it is now in the test folder.
+void SaveTaskbar(const char* name) { test::SaveBmp(test::CaptureScreen(TaskbarArea()), test::TestDir() + "/" + name); }
 
 using test::WaitFor;
 
@@ -757,87 +543,8 @@ int TipCount(const std::string& tip)
 bool TrayShows(int iconId)
 {
     static Picture pictures[2] = {IconPicture(IDI_ENABLED), IconPicture(IDI_DISABLED)};
-    return Shows(CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
+    return Shows(test::CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
 }
-
-// The real program, started as the user would; killed if a test leaves it.
-class RunningProgram {
-public:
-    explicit RunningProgram(bool germanUser = false)
-    {
-        std::string exe = test::RuntimeExePath();
-        char command[1024];
-        if (germanUser) {
-            // Wine takes the user's locale from the Unix environment of the
-            // loader, which the environment block of a Windows parent does
-            // not reach: the loader is started as a Unix program.
-            char loader[MAX_PATH] = {};
-            if (!GetEnvironmentVariableA("WINELOADER", loader, sizeof loader)) return;
-            std::snprintf(command, sizeof command, "/usr/bin/env LC_ALL=de_DE.UTF-8 %s \"%s\"", loader, exe.c_str());
-        } else {
-            std::snprintf(command, sizeof command, "\"%s\"", exe.c_str());
-        }
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-        CloseHandle(pi.hThread);
-        WaitFor([&] { return (background_ = FindBackground()) != nullptr ||
-                             WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; },
-                20000);
-        CloseHandle(pi.hProcess);
-        DWORD pid = 0;
-        if (background_ && GetWindowThreadProcessId(background_, &pid))
-            process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-        if (!process_) background_ = nullptr;
-    }
-    ~RunningProgram()
-    {
-        if (!process_) return;
-        if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(process_, 1);
-            WaitForSingleObject(process_, 5000);
-        }
-        CloseHandle(process_);
-    }
-    HWND Background() const { return background_; }
-    // Quits through the tray menu's command; the exit code, or -1.
-    long Quit()
-    {
-        if (!background_) return -1;
-        PostMessageA(background_, WM_COMMAND, CMD_QUIT, 0);
-        if (WaitForSingleObject(process_, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 1;
-        GetExitCodeProcess(process_, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    // The background window of a program other than this test.
-    static HWND FindBackground()
-    {
-        HWND found = nullptr;
-        EnumWindows(
-            [](HWND w, LPARAM p) CALLBACK -> BOOL {
-                char cls[64] = {}, title[64] = {};
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                GetClassNameA(w, cls, sizeof cls);
-                GetWindowTextA(w, title, sizeof title);
-                if (pid != GetCurrentProcessId() && std::strcmp(cls, "SkyroostBackground") == 0 &&
-                    std::strcmp(title, "Background") == 0) {
-                    *reinterpret_cast<HWND*>(p) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
-    HANDLE process_ = nullptr;
-    HWND background_ = nullptr;
-};
 
 const char* const kStatisticNames[] = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
 
@@ -853,13 +560,14 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
     const int tipsBefore = TipCount(tip);
     ASSERT_FALSE(TrayShows(IDI_ENABLED)) << "an icon of an earlier run is still there";
     {
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000));
         EXPECT_TRUE(test::Awaited("TrayShows(IDI_ENABLED)", [&] { return TrayShows(IDI_ENABLED); }, 10000))
             << "the icon is not in the notification area";
-        SaveBitmap(CaptureScreen(TaskbarArea()), "tray_running.bmp");
-        EXPECT_EQ(0, program.Quit());
+        SaveTaskbar("tray_running.bmp");
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     }
     EXPECT_TRUE(test::Awaited("!TrayShows(IDI_ENABLED)", [&] { return !TrayShows(IDI_ENABLED); }, 5000)) << "the icon stayed after the program ended";
 
@@ -879,10 +587,8 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
 TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 {
     test::CleanRegistry clean;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 1000);  // no chicken during the test
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("CountMissedChicken", 3);
+    // Speed 1000: no chicken during the test.
+    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"CountMissedChicken", 3}});
     test::WriteValue("TimeSum", 4000, REG_BINARY);  // rewritten as a DWORD by the first shut-down
     // "CountMissedShots" missing: the first shut-down adds it.
     const std::string tip = "Wingzap - 571 Milliseconds/Chicken";
@@ -890,8 +596,9 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(testing::Message() << "run " << run);
         const int tipsBefore = TipCount(tip);
-        RunningProgram program;
-        ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+        test::Process program(test::RuntimeExePath());
+        HWND background, sprite;
+        ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsBefore + 1", [&] { return TipCount(tip) == tipsBefore + 1; }, 10000))
             << "the stored counters were not read";
         if (run == 2) {
@@ -899,11 +606,11 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
             // own again, with the picture and tooltip it had. The test
             // stands in for the shell: it removes the icon and announces the
             // new taskbar.
-            PostMessageA(program.Background(), WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
+            PostMessageA(background, WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
             EXPECT_TRUE(test::Awaited("TrayShows(IDI_DISABLED)", [&] { return TrayShows(IDI_DISABLED); }, 10000));
             NOTIFYICONDATAA gone = {};
             gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
-            gone.hWnd = program.Background();
+            gone.hWnd = background;
             gone.uID = kTrayIconId;
             gone.uFlags = NIF_TIP;
             lstrcpyA(gone.szTip, "left behind");  // so that the old tooltip no longer counts
@@ -918,9 +625,9 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
                 << "the disabled picture did not come back";
             EXPECT_TRUE(test::Awaited("TipCount(tip) == tipsGone + 1", [&] { return TipCount(tip) == tipsGone + 1; }, 10000))
                 << "the tooltip did not come back";
-            SaveBitmap(CaptureScreen(TaskbarArea()), "tray_after_taskbar_created.bmp");
+            SaveTaskbar("tray_after_taskbar_created.bmp");
         }
-        EXPECT_EQ(0, program.Quit());
+        EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
 
         const DWORD expected[] = {7, 3, 0, 4000};
         for (int i = 0; i < 4; ++i) {
@@ -940,15 +647,13 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 TEST(RealTray, GermanUserGetsTheGermanTooltip)
 {
     test::CleanRegistry clean;
-    test::WriteValue("UseSound", 0);
-    test::WriteValue("Speed", 1000);
-    test::WriteValue("CountHits", 7);
-    test::WriteValue("TimeSum", 4000);
+    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"TimeSum", 4000}});
     const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
     const int germanBefore = TipCount(german), englishBefore = TipCount(english);
-    RunningProgram program(true);
-    ASSERT_NE(nullptr, program.Background()) << "the program did not start; the screen then: " << test::KeepScreen();
+    test::Process program(test::RuntimeExePath(), "de_DE.UTF-8");
+    HWND background, sprite;
+    ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     EXPECT_TRUE(test::Awaited("TipCount(german) == germanBefore + 1", [&] { return TipCount(german) == germanBefore + 1; }, 10000));
     EXPECT_EQ(englishBefore, TipCount(english));
-    EXPECT_EQ(0, program.Quit());
+    EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
 }

@@ -13,9 +13,6 @@
 
 AppState g_app = {};
 
-static const char kSpriteClass[] = "SkyroostSprite";
-static const char kBackgroundClass[] = "SkyroostBackground";
-
 // Started at logon, the program may come before the taskbar: the icon is
 // tried again every two seconds and whenever the shell announces itself,
 // for two minutes.
@@ -28,7 +25,7 @@ static_assert(static_cast<UINT_PTR>(kTaskbarTimer) != kAnimationTimer &&
 int WingzapMain(HINSTANCE instance)
 {
     // The handle is never closed: the mutex lives as long as the process.
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, "Skyroost Mutex");
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     if (StartModules(instance)) Run();

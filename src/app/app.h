@@ -13,6 +13,12 @@ struct AppState {
 };
 extern AppState g_app;
 
+// The names the program's windows and its single-instance guard go by,
+// which other processes find them under.
+inline constexpr char kBackgroundClass[] = "SkyroostBackground";
+inline constexpr char kSpriteClass[] = "SkyroostSprite";
+inline constexpr char kMutexName[] = "Skyroost Mutex";
+
 // The background window's third timer, beside the flight's two: another try
 // at the tray icon while start-up waits for the taskbar.
 enum : UINT_PTR { kTaskbarTimer = 3 };

@@ -2,10 +2,16 @@
 
 #include <winternl.h>
 #include <psapi.h>
+#include <mmsystem.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "app/app.h"
+#include "res/resource.h"
+#include "store/store.h"
 
 namespace test {
 
@@ -210,15 +216,22 @@ void* HookImport(const char* dll, const char* function, void* replacement)
     return nullptr;
 }
 
-static const char kKey[] = "Software\\Wingzap";
+void DeleteKey() { RegDeleteKeyA(HKEY_CURRENT_USER, kRegistryKey); }
+CleanRegistry::CleanRegistry() { DeleteKey(); }
+CleanRegistry::~CleanRegistry() { DeleteKey(); }
 
-CleanRegistry::CleanRegistry() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
-CleanRegistry::~CleanRegistry() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+bool KeyExists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
 
 bool ReadValue(const char* name, DWORD* value, DWORD* type)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     DWORD size = sizeof *value, t = 0;
     LONG rc = RegQueryValueExA(key, name, nullptr, &t, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
@@ -229,7 +242,7 @@ bool ReadValue(const char* name, DWORD* value, DWORD* type)
 void WriteRaw(const char* name, const void* data, DWORD size, DWORD type)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
@@ -241,7 +254,7 @@ std::vector<std::string> ValueNames()
 {
     std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         char name[100];
         DWORD size = sizeof name;
@@ -250,6 +263,22 @@ std::vector<std::string> ValueNames()
     }
     RegCloseKey(key);
     return names;
+}
+
+void WriteValues(const std::vector<StoredValue>& values)
+{
+    for (const StoredValue& v : values) WriteValue(v.name, v.value);
+}
+
+void ExpectStored(const std::vector<StoredValue>& expected)
+{
+    for (const StoredValue& s : expected) {
+        DWORD value = 0xDEADBEEF, type = 0;
+        EXPECT_TRUE(ReadValue(s.name, &value, &type)) << s.name;
+        EXPECT_EQ(s.value, value) << s.name;
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type) << s.name;
+    }
+    EXPECT_EQ(expected.size(), ValueNames().size());
 }
 
 void PumpMessages()
@@ -299,24 +328,31 @@ COLORREF Screenshot::Colour(int x, int y) const
     return p == 0xFFFFFFFF ? CLR_INVALID : RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-Screenshot CaptureScreen()
+BITMAPINFO TopDownInfo(int width, int height)
 {
-    Screenshot shot;
-    HDC screen = GetDC(nullptr);
-    shot.width = GetDeviceCaps(screen, HORZRES);
-    shot.height = GetDeviceCaps(screen, VERTRES);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;  // top-down
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
+Screenshot CaptureScreen(const RECT& area)
+{
+    Screenshot shot;
+    if (area.right <= area.left || area.bottom <= area.top) return shot;
+    shot.width = area.right - area.left;
+    shot.height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    BITMAPINFO info = TopDownInfo(shot.width, shot.height);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC memory = CreateCompatibleDC(screen);
     if (bitmap && memory) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
         GdiFlush();
         const uint32_t* p = static_cast<const uint32_t*>(bits);
         shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height);
@@ -326,6 +362,14 @@ Screenshot CaptureScreen()
     if (bitmap) DeleteObject(bitmap);
     ReleaseDC(nullptr, screen);
     return shot;
+}
+
+Screenshot CaptureScreen()
+{
+    HDC screen = GetDC(nullptr);
+    const RECT whole = {0, 0, GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES)};
+    ReleaseDC(nullptr, screen);
+    return CaptureScreen(whole);
 }
 
 bool SaveBmp(const Screenshot& shot, const std::string& path)
@@ -450,29 +494,47 @@ Program::~Program()
 
 namespace test {
 
-Process::Process(const std::string& exe)
+Process::Process(const std::string& exe) { Start(exe.c_str(), "\"" + exe + "\""); }
+
+Process::Process(const std::string& exe, const char* locale)
 {
-    std::string command = "\"" + exe + "\"";
+    char loader[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("WINELOADER", loader, sizeof loader)) return;
+    Start(nullptr, std::string("/usr/bin/env LC_ALL=") + locale + " " + loader + " \"" + exe + "\"");
+}
+
+void Process::Start(const char* application, std::string command)
+{
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    started_ = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    started_ = CreateProcessA(application, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                               &info_) != FALSE;
 }
 
 Process::~Process()
 {
-    if (!started_) return;
+    if (!started_ || !info_.hProcess) return;
     if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(info_.hProcess, 1);
         WaitForSingleObject(info_.hProcess, 10000);
     }
-    CloseHandle(info_.hThread);
+    if (info_.hThread) CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
+}
+
+bool Process::Adopt(DWORD id)
+{
+    HANDLE own = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!own) return false;
+    if (info_.hThread) CloseHandle(info_.hThread);
+    if (info_.hProcess) CloseHandle(info_.hProcess);
+    info_ = PROCESS_INFORMATION{own, nullptr, id, 0};
+    return true;
 }
 
 bool Process::Running() const
 {
-    return started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+    return Unknown() || (started_ && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT);
 }
 
 bool Process::Ended(DWORD ms, DWORD* code) const
@@ -490,6 +552,243 @@ DWORD Process::Wait(DWORD ms) const
 {
     DWORD code = STILL_ACTIVE;
     return Ended(ms, &code) ? code : STILL_ACTIVE;
+}
+
+static DWORD OwnerOf(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+std::vector<HWND> BackgroundWindows(DWORD process)
+{
+    std::vector<HWND> found;
+    for (HWND w = FindWindowExA(nullptr, nullptr, kBackgroundClass, "Background"); w;
+         w = FindWindowExA(nullptr, w, kBackgroundClass, "Background")) {
+        const DWORD owner = OwnerOf(w);
+        if (process ? owner == process : owner != GetCurrentProcessId()) found.push_back(w);
+    }
+    return found;
+}
+
+testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* sprite)
+{
+    *background = *sprite = nullptr;
+    testing::AssertionResult seen = Awaited("the program's two windows", [&] {
+        std::vector<HWND> found = BackgroundWindows(p.Unknown() ? 0 : p.Id());
+        if (found.empty()) return !p.Running();
+        if (p.Unknown() && !p.Adopt(OwnerOf(found[0]))) return false;
+        *background = found[0];
+        *sprite = FindWindowExA(found[0], nullptr, kSpriteClass, "Sprite");
+        return *sprite != nullptr;
+    }, 20000);
+    if (seen && !*sprite) return testing::AssertionFailure() << "the program ended before it showed its windows";
+    return seen;
+}
+
+DWORD QuitThroughTheMenu(const Process& p, HWND background)
+{
+    PostMessageA(background, WM_COMMAND, CMD_QUIT, 0);
+    return p.Wait(20000);
+}
+
+}  // namespace test
+
+namespace test {
+
+HWND LocalWindow(const char* title, int x, int y, int width, int height, DWORD style, DWORD exStyle)
+{
+    return CreateWindowExA(exStyle, "STATIC", title, style, x, y, width, height, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+int RegionType(HWND window)
+{
+    HRGN probe = CreateRectRgn(0, 0, 0, 0);
+    int type = GetWindowRgn(window, probe);
+    DeleteObject(probe);
+    return type;
+}
+
+// The folder of this test program, where victim.exe is built too; the
+// long endurance run starts the test program from elsewhere.
+static std::string OwnFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of("\\/"));
+}
+
+Victims::Victims(std::initializer_list<VictimWindow> wanted)
+{
+    static int serial = 0;
+    ++serial;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE ready = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+    char command[2048];
+    int n = std::snprintf(command, sizeof command, "\"%s\\victim.exe\" %lu %llu", OwnFolder().c_str(),
+                          GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(ready)));
+    std::vector<std::pair<std::string, std::string>> titles;
+    for (const VictimWindow& s : wanted) {
+        char title[64];
+        std::snprintf(title, sizeof title, "wzvictim-%lu-%d-%s", GetCurrentProcessId(), serial, s.name);
+        titles.push_back({s.name, title});
+        n += std::snprintf(command + n, sizeof command - n, " %s:%d:%d:%d:%d:%06x:%s", title, s.x, s.y, s.width,
+                           s.height, s.rgb, s.flags);
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    started_ = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                              &process_) != 0;
+    if (started_) {
+        HANDLE waits[2] = {ready, process_.hProcess};
+        ready_ = WaitForMultipleObjects(2, waits, FALSE, 15000) == WAIT_OBJECT_0;
+    }
+    CloseHandle(ready);
+    for (const auto& t : titles) windows_[t.first] = FindWindowA(nullptr, t.second.c_str());
+}
+
+Victims::~Victims()
+{
+    if (!started_) return;
+    PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0);
+    if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+bool Victims::Ready() const
+{
+    if (!ready_) return false;
+    for (const auto& w : windows_)
+        if (!w.second) return false;
+    return true;
+}
+
+HWND Victims::operator[](const std::string& name) const
+{
+    auto it = windows_.find(name);
+    return it == windows_.end() ? nullptr : it->second;
+}
+
+bool Victims::Close(const std::string& name) const
+{
+    HWND w = (*this)[name];
+    DWORD_PTR result;
+    SendMessageTimeoutA(w, WM_CLOSE, 0, 0, SMTO_BLOCK, 5000, &result);
+    return WaitFor([w] { return !IsWindow(w); }, 5000, true);  // this thread's windows keep answering
+}
+
+}  // namespace test
+
+namespace test {
+
+FakeTray::FakeTray(BOOL answer, DWORD lastError, int failing)
+    : Fake("SHELL32.dll", "Shell_NotifyIconA", &Answer), result(answer), error(lastError), failures(failing)
+{
+}
+
+BOOL WINAPI FakeTray::Answer(DWORD message, PNOTIFYICONDATAA data)
+{
+    FakeTray& self = *live_;
+    TrayCall call = {message, {}, self.result};
+    if (data) std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
+    if (self.failures > 0) {
+        --self.failures;
+        call.result = FALSE;
+    }
+    self.Keep(call);
+    if (!call.result) SetLastError(self.error);
+    return call.result;
+}
+
+FakeSound::FakeSound(BOOL answer) : Fake("WINMM.dll", "sndPlaySoundA", &Answer), result(answer) {}
+
+BOOL WINAPI FakeSound::Answer(LPCSTR sound, UINT flags)
+{
+    live_->Keep({sound, flags});
+    return live_->result;
+}
+
+FakeTimers::FakeTimers(bool arm)
+    : Fake("USER32.dll", "SetTimer", &Set), arm_(arm), kill_("USER32.dll", "KillTimer", &Kill)
+{
+}
+
+UINT_PTR WINAPI FakeTimers::Set(HWND window, UINT_PTR id, UINT interval, TIMERPROC procedure)
+{
+    FakeTimers& self = *live_;
+    self.Keep({true, window, id, interval});
+    if (!self.arm_) return id;
+    return self.Original<decltype(SetTimer)>()(window, id, interval, procedure);
+}
+
+BOOL WINAPI FakeTimers::Kill(HWND window, UINT_PTR id)
+{
+    FakeTimers& self = *live_;
+    self.Keep({false, window, id, 0});
+    if (!self.arm_) return TRUE;
+    return self.kill_.Original<decltype(KillTimer)>()(window, id);
+}
+
+std::string Step(const TrayCall& call)
+{
+    switch (call.message) {
+    case NIM_ADD: return call.result ? "tray add" : "tray add failed";
+    case NIM_MODIFY: return "tray modify";
+    case NIM_DELETE: return "tray delete";
+    default: return "tray " + std::to_string(call.message);
+    }
+}
+
+std::string Step(const SoundCall& call) { return (call.flags & SND_ASYNC) ? "sound async" : "sound to its end"; }
+
+std::string Step(const TimerCall& call)
+{
+    if (!call.set) return "kill timer " + std::to_string(call.id);
+    return "timer " + std::to_string(call.id) + ": " + std::to_string(call.interval) + " ms";
+}
+
+FakeTickCount::FakeTickCount(DWORD start) : Fake("KERNEL32.dll", "GetTickCount", &Answer), now(start) {}
+
+DWORD WINAPI FakeTickCount::Answer() { return live_->now; }
+
+FakeUserLocale::FakeUserLocale(LCID locale) : Fake("KERNEL32.dll", "GetUserDefaultLCID", &Answer), lcid(locale) {}
+
+LCID WINAPI FakeUserLocale::Answer() { return live_->lcid; }
+
+bool ProgramAs::Installed() const { return user_.Installed() && program_.Loaded() && g_app.background; }
+
+PrivateMutex::PrivateMutex() : Fake("KERNEL32.dll", "CreateMutexA", &Create) {}
+
+PrivateMutex::~PrivateMutex()
+{
+    if (handle) CloseHandle(handle);
+}
+
+HANDLE WINAPI PrivateMutex::Create(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name)
+{
+    PrivateMutex& self = *live_;
+    self.name = name ? name : "";
+    char own[80];
+    std::snprintf(own, sizeof own, "wingzap test mutex %lu", GetCurrentProcessId());
+    HANDLE mutex = self.Original<decltype(CreateMutexA)>()(security, owned, own);
+    const DWORD error = GetLastError();  // start-up asks whether it existed already
+    if (self.handle) CloseHandle(self.handle);
+    self.handle = mutex;
+    SetLastError(error);
+    return mutex;
+}
+
+MissingBitmap::MissingBitmap(unsigned id) : Fake("USER32.dll", "LoadBitmapA", &Load), missing(id) {}
+
+HBITMAP WINAPI MissingBitmap::Load(HINSTANCE instance, LPCSTR name)
+{
+    MissingBitmap& self = *live_;
+    if (IS_INTRESOURCE(name) && reinterpret_cast<uintptr_t>(name) == self.missing) return nullptr;
+    return self.Original<decltype(LoadBitmapA)>()(instance, name);
 }
 
 }  // namespace test

@@ -2,7 +2,12 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
+
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -87,12 +92,24 @@ private:
     void* original_;
 };
 
-// Deletes HKCU\Software\Wingzap now and again when the scope ends.
+// Deletes the program's key (kRegistryKey under HKEY_CURRENT_USER) now and
+// again when the scope ends.
 class CleanRegistry {
 public:
     CleanRegistry();
     ~CleanRegistry();
 };
+// The program's key: deleted at once; there or not.
+void DeleteKey();
+bool KeyExists();
+struct StoredValue {
+    const char* name;
+    DWORD value;
+};
+// REG_DWORD values written into the program's key.
+void WriteValues(const std::vector<StoredValue>& values);
+// Exactly these REG_DWORD values in the program's key.
+void ExpectStored(const std::vector<StoredValue>& expected);
 bool ReadValue(const char* name, DWORD* value, DWORD* type = nullptr);
 void WriteValue(const char* name, DWORD value, DWORD type = REG_DWORD);
 void WriteRaw(const char* name, const void* data, DWORD size, DWORD type);
@@ -119,6 +136,10 @@ struct Screenshot {
     COLORREF Colour(int x, int y) const;
 };
 Screenshot CaptureScreen();
+// Only `area` of the screen: its top left is the picture's (0, 0).
+Screenshot CaptureScreen(const RECT& area);
+// The header of a 32-bit top-down DIB of that size.
+BITMAPINFO TopDownInfo(int width, int height);
 // A 24-bit bottom-up .bmp, the form every viewer reads.
 bool SaveBmp(const Screenshot& shot, const std::string& path);
 // The display at `width` x `height` for the scope (Wine's virtual desktop
@@ -169,14 +190,15 @@ namespace test {
 
 // Polls `condition` every 10 ms until it holds or `ms` have passed; with
 // `pump`, this thread's messages are handled meanwhile. No fixed sleeps.
+// The clock is GetTickCount64: GetTickCount may be a test's fake.
 template <typename F>
 bool WaitFor(F condition, DWORD ms, bool pump = false)
 {
-    DWORD start = GetTickCount();
+    ULONGLONG start = GetTickCount64();
     for (;;) {
         if (pump) PumpMessages();
         if (condition()) return true;
-        if (GetTickCount() - start > ms) return false;
+        if (GetTickCount64() - start > ms) return false;
         Sleep(10);
     }
 }
@@ -200,11 +222,20 @@ namespace test {
 class Process {
 public:
     explicit Process(const std::string& exe);
+    // Started through Wine's loader with LC_ALL=`locale` (e.g.
+    // "de_DE.UTF-8"): Wine takes the user's locale from the loader's Unix
+    // environment, which the environment block of a Windows parent does not
+    // reach. Wine hands out no handle to a Unix program, so the process is
+    // unknown, and counts as running, until Adopt() names the program's own.
+    Process(const std::string& exe, const char* locale);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return started_; }
+    bool Unknown() const { return started_ && !info_.hProcess; }
+    // Takes process `id` as this one (the program a loader started).
+    bool Adopt(DWORD id);
     DWORD Id() const { return info_.dwProcessId; }
     bool Running() const;
     // True with the exit code once the process has ended within `ms`.
@@ -216,8 +247,246 @@ public:
     bool Kill();
 
 private:
+    void Start(const char* application, std::string command);
+
     PROCESS_INFORMATION info_ = {};
     bool started_ = false;
+};
+
+// The background windows of the program in `process` (0: in any process but
+// this one).
+std::vector<HWND> BackgroundWindows(DWORD process);
+// Both windows of the started program; the sprite window comes a moment
+// after the background window.
+testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* sprite);
+// Ends the program as the tray menu's Quit does: its exit code, or
+// STILL_ACTIVE while it runs on after 20 s.
+DWORD QuitThroughTheMenu(const Process& p, HWND background);
+
+}  // namespace test
+
+namespace test {
+
+// A window of this thread, destroyed when the scope ends.
+struct WindowGuard {
+    explicit WindowGuard(HWND w = nullptr) : window(w) {}
+    ~WindowGuard() { Reset(); }
+    WindowGuard(const WindowGuard&) = delete;
+    WindowGuard& operator=(const WindowGuard&) = delete;
+    // Destroys the window held, then holds `w`.
+    void Reset(HWND w = nullptr)
+    {
+        if (window) DestroyWindow(window);
+        window = w;
+    }
+    HWND window;
+};
+
+// A plain window of this thread (a static control as a popup): stands for
+// another program's window where no second process is needed.
+HWND LocalWindow(const char* title, int x, int y, int width, int height, DWORD style = WS_POPUP | WS_VISIBLE,
+                 DWORD exStyle = 0);
+
+// GetWindowRgn's answer for the window: ERROR when it has no region.
+int RegionType(HWND window);
+
+// A window of another program, as victim.exe makes it.
+struct VictimWindow {
+    const char* name;
+    int x, y, width, height;
+    unsigned rgb;       // 0xRRGGBB
+    const char* flags;  // "-", or r (round region), e (empty region), h (hidden), m (minimised)
+};
+
+// Windows owned by a second process, victim.exe (built beside the test
+// programs), as another program's windows would be; the process ends with
+// the scope.
+class Victims {
+public:
+    explicit Victims(std::initializer_list<VictimWindow> wanted);
+    ~Victims();
+    Victims(const Victims&) = delete;
+    Victims& operator=(const Victims&) = delete;
+
+    // Every window exists and stands as asked.
+    bool Ready() const;
+    HWND operator[](const std::string& name) const;
+    // Closes one window as its owner would on WM_CLOSE.
+    bool Close(const std::string& name) const;
+
+private:
+    bool started_ = false, ready_ = false;
+    PROCESS_INFORMATION process_ = {};
+    std::map<std::string, HWND> windows_;
+};
+
+}  // namespace test
+
+namespace test {
+
+// ---------------------------------------------------------------------------
+// Fakes of the platform calls the program makes, put into the import table
+// for the scope of their object. The calls go to the newest object of a
+// kind; an older one gets them back when it ends.
+
+template <typename Self>
+class Fake {
+public:
+    Fake(const Fake&) = delete;
+    Fake& operator=(const Fake&) = delete;
+    bool Installed() const { return hook_.Installed(); }
+
+protected:
+    template <typename F>
+    Fake(const char* dll, const char* function, F* fake) : hook_(dll, function, fake), previous_(live_)
+    {
+        live_ = static_cast<Self*>(this);
+    }
+    ~Fake() { live_ = previous_; }
+    template <typename F> F* Original() const { return hook_.Original<F>(); }
+
+    static Self* live_;
+
+private:
+    ImportHook hook_;
+    Self* previous_;
+};
+template <typename Self> Self* Fake<Self>::live_ = nullptr;
+
+// What a fake keeps: every call, in order. `then` runs right after a call is
+// kept, for a test that notes the program's state at that moment or logs
+// calls of several fakes in one order.
+template <typename Call>
+struct Calls {
+    std::vector<Call> calls;
+    std::function<void(const Call&)> then;
+
+    void Keep(const Call& call)
+    {
+        calls.push_back(call);
+        if (then) then(calls.back());
+    }
+};
+
+// Shell_NotifyIconA: the notification area. The record is kept as handed
+// over, up to the size it states.
+struct TrayCall {
+    DWORD message;
+    NOTIFYICONDATAA data;
+    BOOL result;  // the fake's answer
+};
+class FakeTray : public Fake<FakeTray>, public Calls<TrayCall> {
+public:
+    // Refuses the first `failing` calls, then answers `answer`; a refusal
+    // leaves `lastError` as the last error.
+    explicit FakeTray(BOOL answer = TRUE, DWORD lastError = 0, int failing = 0);
+    BOOL result;
+    DWORD error;
+    int failures;
+
+private:
+    static BOOL WINAPI Answer(DWORD message, PNOTIFYICONDATAA data);
+};
+
+// sndPlaySoundA: nothing is heard.
+struct SoundCall {
+    const void* image;
+    UINT flags;
+};
+class FakeSound : public Fake<FakeSound>, public Calls<SoundCall> {
+public:
+    explicit FakeSound(BOOL answer = TRUE);
+    BOOL result;
+
+private:
+    static BOOL WINAPI Answer(LPCSTR sound, UINT flags);
+};
+
+// SetTimer and KillTimer.
+struct TimerCall {
+    bool set;  // else a kill
+    HWND window;
+    UINT_PTR id;
+    UINT interval;  // of a SetTimer
+};
+class FakeTimers : public Fake<FakeTimers>, public Calls<TimerCall> {
+public:
+    // With `arm`, the calls go on to the platform and the timers fire;
+    // without, SetTimer answers the id it was given and nothing fires: the
+    // test sends the WM_TIMER itself.
+    explicit FakeTimers(bool arm);
+    bool Installed() const { return Fake::Installed() && kill_.Installed(); }
+
+private:
+    static UINT_PTR WINAPI Set(HWND window, UINT_PTR id, UINT interval, TIMERPROC procedure);
+    static BOOL WINAPI Kill(HWND window, UINT_PTR id);
+    bool arm_;
+    ImportHook kill_;
+};
+
+// A call as a step of a log: "tray add", "tray add failed", "tray modify",
+// "tray delete"; "sound async", "sound to its end"; "timer 2: 341000 ms",
+// "kill timer 2".
+std::string Step(const TrayCall& call);
+std::string Step(const SoundCall& call);
+std::string Step(const TimerCall& call);
+
+// GetTickCount answers `now`, which the test sets.
+class FakeTickCount : public Fake<FakeTickCount> {
+public:
+    explicit FakeTickCount(DWORD start = 1000);
+    DWORD now;
+
+private:
+    static DWORD WINAPI Answer();
+};
+
+// GetUserDefaultLCID: the user's language as the test wants it.
+class FakeUserLocale : public Fake<FakeUserLocale> {
+public:
+    explicit FakeUserLocale(LCID locale);
+    LCID lcid;
+
+private:
+    static LCID WINAPI Answer();
+};
+
+// The program's modules as start-up leaves them (see Program) for a user of
+// `locale`, from a registry without the program's key.
+class ProgramAs {
+public:
+    explicit ProgramAs(LCID locale) : user_(locale) {}
+    bool Installed() const;
+
+private:
+    FakeUserLocale user_;
+    CleanRegistry clean_;
+    Program program_;
+};
+
+// CreateMutexA: the program's single-instance mutex under a name of this
+// test process, so that no program another test starts finds it held. The
+// name asked for is kept; the mutex, which the program never closes, is
+// closed when the scope ends.
+class PrivateMutex : public Fake<PrivateMutex> {
+public:
+    PrivateMutex();
+    ~PrivateMutex();
+    std::string name;
+    HANDLE handle = nullptr;
+
+private:
+    static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name);
+};
+
+// LoadBitmapA: bitmap `missing` (0: none) is not there, every other loads.
+class MissingBitmap : public Fake<MissingBitmap> {
+public:
+    explicit MissingBitmap(unsigned id = 0);
+    unsigned missing;
+
+private:
+    static HBITMAP WINAPI Load(HINSTANCE instance, LPCSTR name);
 };
 
 }  // namespace test
