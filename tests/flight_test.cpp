@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "app/app.h"
@@ -447,6 +448,79 @@ TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
     }
     g_ui.BusyFlag = false;
     g_ui.EnabledFlag = true;
+}
+
+// What SHQueryUserNotificationState answers; kNoFunction: the system has none.
+enum { kNoFunction = -1, kNotAsked = 0 };
+int g_notificationState = kNotAsked;
+
+HRESULT WINAPI FakeNotificationState(int* state)
+{
+    *state = g_notificationState;
+    return S_OK;
+}
+
+decltype(&GetProcAddress) g_getProcAddress = nullptr;
+
+FARPROC WINAPI NotificationStateLookup(HMODULE module, LPCSTR name)
+{
+    if (g_notificationState != kNotAsked && HIWORD(name) && std::strcmp(name, "SHQueryUserNotificationState") == 0)
+        return g_notificationState == kNoFunction ? nullptr
+                                                  : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeNotificationState));
+    return g_getProcAddress(module, name);
+}
+
+// A full-screen program in front holds the chicken back as the menu does:
+// no draw, the launch timer left armed, the launch at the first firing after.
+TEST_F(FlightTest, AFullScreenProgramInFrontHoldsTheChickenBack)
+{
+    test::ImportHook lookup("KERNEL32.dll", "GetProcAddress", &NotificationStateLookup);
+    ASSERT_TRUE(lookup.Installed());
+    g_getProcAddress = lookup.Original<FARPROC WINAPI(HMODULE, LPCSTR)>();
+    struct Case {
+        const char* name;
+        int width, height;  // of another program's window in front; 0: none
+        int notificationState;
+        bool heldBack;
+    };
+    const Case cases[] = {
+        {"a borderless window over the whole screen", 1024, 768, kNotAsked, true},
+        {"a window leaving a strip of the screen free", 1024, 760, kNotAsked, false},
+        {"the shell: busy", 0, 0, 2, true},
+        {"the shell: a Direct3D program owns the screen", 0, 0, 3, true},
+        {"the shell: presentation mode", 0, 0, 4, true},
+        {"the shell: accepts notifications", 0, 0, 5, false},
+        {"no such function in the shell", 0, 0, kNoFunction, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Flight_Reset();
+        g_screen.screenWidth = 1024;
+        g_screen.screenHeight = 768;
+        ScheduleNextChicken();  // draws 41
+        g_notificationState = c.notificationState;
+        std::unique_ptr<test::Victims> front;
+        if (c.width) {
+            front.reset(new test::Victims{{"front", 0, 0, c.width, c.height, 0x202020, "f"}});
+            ASSERT_TRUE(front->Ready());
+            ASSERT_TRUE(test::Awaited("the other program in front",
+                                      [&] { return GetForegroundWindow() == (*front)["front"]; }, 5000));
+        }
+        FakePlatform::Clear();
+        FireLaunchTimer();
+        if (c.heldBack) {
+            EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
+            EXPECT_EQ(0, g_flight.flying);
+            EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+            front.reset();
+            g_notificationState = kNotAsked;
+            FireLaunchTimer();
+        }
+        EXPECT_EQ(1, g_flight.flying);
+        EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
+        EndFlight();
+        g_notificationState = kNotAsked;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -5,7 +5,7 @@
 //
 // One borderless popup per argument, filled with its colour. FLAGS is "-" or
 // any of: r (a round region of its own), e (an empty region of its own),
-// h (hidden), m (minimised). READY_EVENT is an inherited event handle, set
+// h (hidden), m (minimised), f (in the foreground). READY_EVENT is an inherited event handle, set
 // once every window stands as asked; the windows are found by their titles.
 // The process ends when its parent ends, on a WM_QUIT posted to its thread,
 // or when its last window is destroyed.
@@ -58,6 +58,7 @@ static bool CreateVictim(HINSTANCE instance, const char* description)
     if (std::strchr(flags, 'e')) SetWindowRgn(window, CreateRectRgn(0, 0, 0, 0), TRUE);
     if (std::strchr(flags, 'm')) ShowWindow(window, SW_SHOWMINNOACTIVE);
     if (!hidden) UpdateWindow(window);
+    if (std::strchr(flags, 'f')) SetForegroundWindow(window);
     return true;
 }
 

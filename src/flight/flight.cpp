@@ -1,6 +1,7 @@
 #include "flight/flight.h"
 
 #include "app/app.h"
+#include "flight/fullscreen.h"
 #include "flight/screen.h"
 #include "res/resource.h"
 #include "res/sound.h"
@@ -48,7 +49,9 @@ static int32_t DrawRow(int screenHeight)
 
 void LaunchChicken()
 {
-    if (g_flight.flying || g_ui.BusyFlag || !g_ui.EnabledFlag) return;  // the timer fires again
+    // The timer fires again: the chicken comes at the first firing after the
+    // menu, the dialog or a full-screen program has gone.
+    if (g_flight.flying || g_ui.BusyFlag || !g_ui.EnabledFlag || FullScreenProgramInFront()) return;
     KillTimer(g_app.background, g_flight.launchTimerId);
     g_flight.flying = 1;
     g_flight.frameIndex = 0;

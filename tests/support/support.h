@@ -295,7 +295,7 @@ struct VictimWindow {
     const char* name;
     int x, y, width, height;
     unsigned rgb;       // 0xRRGGBB
-    const char* flags;  // "-", or r (round region), e (empty region), h (hidden), m (minimised)
+    const char* flags;  // "-", or r (round region), e (empty region), h (hidden), m (minimised), f (foreground)
 };
 
 // Windows owned by a second process, victim.exe (built beside the test
