@@ -902,34 +902,42 @@ INSTANTIATE_TEST_SUITE_P(Runtime, Flight,
                          RunName);
 
 // The user's DPI as the display settings write it, read by each process
-// that starts while it stands; the old value comes back afterwards.
+// that starts while it stands; the old value comes back afterwards. The key
+// is opened for each step, not held: a handle kept across the run can be
+// closed under it by another's stale close.
 class UserDpi {
 public:
-    explicit UserDpi(DWORD dpi)
+    explicit UserDpi(DWORD dpi) : set_(dpi != 0)
     {
-        if (!dpi || RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                    nullptr, &key_, nullptr) != ERROR_SUCCESS)
-            return;
+        if (!set_) return;
         DWORD size = sizeof old_;
-        had_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-        RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        had_ = RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
+               ERROR_SUCCESS;
+        Write(&dpi);
     }
     ~UserDpi()
     {
-        if (!key_) return;
-        if (had_)
-            RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
-        else
-            RegDeleteValueA(key_, "LogPixels");
-        RegCloseKey(key_);
+        if (set_) Write(had_ ? &old_ : nullptr);
     }
     UserDpi(const UserDpi&) = delete;
     UserDpi& operator=(const UserDpi&) = delete;
 
 private:
-    HKEY key_ = nullptr;
+    static constexpr const char* kDesktop = "Control Panel\\Desktop";
+    static void Write(const DWORD* dpi)  // nullptr: no value
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        if (dpi)
+            RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(dpi), sizeof *dpi);
+        else
+            RegDeleteValueA(key, "LogPixels");
+        RegCloseKey(key);
+    }
+    bool set_, had_ = false;
     DWORD old_ = 0;
-    bool had_ = false;
 };
 
 TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
