@@ -408,6 +408,34 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
     EXPECT_EQ(RealScreenHeight(), painted.d);
 }
 
+// A fresh engine on a 1024 x 768 screen, its launch timer armed: the
+// schedule has drawn 41.
+void ArmTheLaunchTimer()
+{
+    Flight_Reset();
+    g_screen.screenWidth = 1024;
+    g_screen.screenHeight = 768;
+    ScheduleNextChicken();
+}
+
+// The firing just made launched nothing and drew nothing.
+void ExpectHeldBack(bool flying)
+{
+    EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
+    EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
+    EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
+    EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+}
+
+// The next firing launches with the draws that follow the schedule's.
+void ExpectTheFirstLaunch()
+{
+    FireLaunchTimer();
+    EXPECT_EQ(1, g_flight.flying);
+    EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
+    EndFlight();
+}
+
 TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
 {
     struct Case {
@@ -424,27 +452,18 @@ TEST_F(FlightTest, LaunchTimerFiringIsIgnoredWhileBusyDisabledOrFlying)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Flight_Reset();
-        g_screen.screenWidth = 1024;
-        g_screen.screenHeight = 768;
-        ScheduleNextChicken();  // draws 41
+        ArmTheLaunchTimer();
         g_ui.BusyFlag = c.busy;
         g_ui.EnabledFlag = c.enabled;
         g_flight.flying = c.flying;
         FakePlatform::Clear();
         SendMessageA(g_app.background, WM_TIMER, c.timer, 0);
-        EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
-        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
-        EXPECT_EQ(c.flying ? 1 : 0, g_flight.flying);
-        EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+        ExpectHeldBack(c.flying);
         // The next firing after the block has ended launches.
         g_ui.BusyFlag = false;
         g_ui.EnabledFlag = true;
         g_flight.flying = 0;
-        FireLaunchTimer();
-        EXPECT_EQ(1, g_flight.flying);
-        EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
-        EndFlight();
+        ExpectTheFirstLaunch();
     }
     g_ui.BusyFlag = false;
     g_ui.EnabledFlag = true;
@@ -494,10 +513,7 @@ TEST_F(FlightTest, AFullScreenProgramInFrontHoldsTheChickenBack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Flight_Reset();
-        g_screen.screenWidth = 1024;
-        g_screen.screenHeight = 768;
-        ScheduleNextChicken();  // draws 41
+        ArmTheLaunchTimer();
         g_notificationState = c.notificationState;
         std::unique_ptr<test::Victims> front;
         if (c.width) {
@@ -506,19 +522,14 @@ TEST_F(FlightTest, AFullScreenProgramInFrontHoldsTheChickenBack)
             ASSERT_TRUE(test::Awaited("the other program in front",
                                       [&] { return GetForegroundWindow() == (*front)["front"]; }, 5000));
         }
-        FakePlatform::Clear();
-        FireLaunchTimer();
         if (c.heldBack) {
-            EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
-            EXPECT_EQ(0, g_flight.flying);
-            EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+            FakePlatform::Clear();
+            FireLaunchTimer();
+            ExpectHeldBack(false);
             front.reset();
             g_notificationState = kNotAsked;
-            FireLaunchTimer();
         }
-        EXPECT_EQ(1, g_flight.flying);
-        EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
-        EndFlight();
+        ExpectTheFirstLaunch();
         g_notificationState = kNotAsked;
     }
 }
