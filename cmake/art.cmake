@@ -19,9 +19,13 @@ foreach(name frames.rc dialog_side.bmp hen.bmp hen_mask.bmp app.ico tray_enabled
   list(APPEND WINGZAP_ART_FILES ${ART_DIR}/${name})
 endforeach()
 
-add_custom_command(OUTPUT ${WINGZAP_ART_FILES}
+# The same run paints the desktop wallpaper of scripts/pictures, which no
+# resource names: it is not part of the program.
+set(WINGZAP_WALLPAPER ${ART_DIR}/wallpaper.bmp)
+
+add_custom_command(OUTPUT ${WINGZAP_ART_FILES} ${WINGZAP_WALLPAPER}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${ART_DIR}
   COMMAND ${ARTGEN} ${ART_DIR}
   DEPENDS ${ARTGEN}
   COMMENT "Drawing the chicken and recording its sounds")
-add_custom_target(art DEPENDS ${WINGZAP_ART_FILES})
+add_custom_target(art DEPENDS ${WINGZAP_ART_FILES} ${WINGZAP_WALLPAPER})

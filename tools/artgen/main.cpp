@@ -1,4 +1,5 @@
-// main.cpp - artgen OUTDIR: writes every picture and sound of Wingzap.
+// main.cpp - artgen OUTDIR: writes every picture and sound of Wingzap, and the
+// wallpaper of the desktop in the README's pictures.
 //
 // Frame banks: the colour bitmaps and their masks, one resource id per
 // frame. The flight to the left is the exact mirror of the flight to the
@@ -13,6 +14,7 @@
 #include "resource.h"
 #include "sheet.h"
 #include "sounds.h"
+#include "wallpaper.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -130,5 +132,9 @@ int main(int argc, char** argv)
     ok = writeFile(extrasPath, pngFile(extrasSheet(extras))) && ok;
 
     ok = WriteSounds(dir) && ok;
+
+    // The desktop of scripts/pictures, the size of its Wine desktop; the
+    // program never sees it.
+    ok = writeFile(inDir(dir, "wallpaper.bmp"), colourBmp(wallpaper(1024, 768))) && ok;
     return ok ? 0 : 1;
 }
