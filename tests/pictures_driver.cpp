@@ -20,14 +20,13 @@
 // flight and the arrow otherwise.
 #include <windows.h>
 
-#include "res/resource.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "app/app.h"
+#include "res/resource.h"
 
 namespace {
 
