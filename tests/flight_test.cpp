@@ -13,6 +13,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
+#include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/resource.h"
 #include "store/store.h"
@@ -49,6 +50,7 @@ struct Call {
 
 std::vector<Call> g_calls;
 bool g_skipFullScreenCopies = false;
+bool g_failFullScreenCopies = false;  // as on the secure desktop
 decltype(&BitBlt) g_realBitBlt = nullptr;
 decltype(&SelectObject) g_realSelectObject = nullptr;
 decltype(&RegSetValueExA) g_realRegSetValue = nullptr;
@@ -87,6 +89,7 @@ BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC
     // The background window's paint: the snapshot copied into its own DC.
     if (target && source && source == g_screen.ScreenSnapshot.dc && WindowFromDC(target) == g_app.background)
         Record(kBackgroundPaintCall, nullptr, x, y, width, height);
+    if (g_failFullScreenCopies && source == g_screen.DisplayContext && IsFullScreen(width, height)) return FALSE;
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
 }
@@ -181,9 +184,9 @@ public:
         g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
         g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
         Clear();
-        g_skipFullScreenCopies = false;
+        g_skipFullScreenCopies = g_failFullScreenCopies = false;
     }
-    ~FakePlatform() { g_skipFullScreenCopies = false; }
+    ~FakePlatform() { g_skipFullScreenCopies = g_failFullScreenCopies = false; }
     bool Installed() const
     {
         return timers_.Installed() && tick.Installed() && sound_.Installed() && cursor_.Installed() &&
@@ -418,21 +421,25 @@ void ArmTheLaunchTimer()
     ScheduleNextChicken();
 }
 
-// The firing just made launched nothing and drew nothing.
-void ExpectHeldBack(bool flying)
+// The firing just made launched nothing, and drew nothing unless `drawn`.
+void ExpectHeldBack(bool flying, bool drawn = false)
 {
     EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
     EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
+    EXPECT_FALSE(Covers(WindowRect(g_app.background))) << "the cover stays parked";
     EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
-    EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+    if (!drawn) {
+        EXPECT_EQ(0, g_flight.step) << "nothing drawn for a flight";
+    }
 }
 
-// The next firing launches with the draws that follow the schedule's.
-void ExpectTheFirstLaunch()
+// The next firing launches with the draws that follow the schedule's 41
+// (row 181), or that follow a launch given up after its draws (row 205).
+void ExpectTheFirstLaunch(int row = 181)
 {
     FireLaunchTimer();
     EXPECT_EQ(1, g_flight.flying);
-    EXPECT_EQ(181, g_flight.spriteY) << "the launch drew 18467, the value after the schedule's 41";
+    EXPECT_EQ(row, g_flight.spriteY) << "the row drawn from the sequence";
     EndFlight();
 }
 
@@ -489,32 +496,75 @@ FARPROC WINAPI NotificationStateLookup(HMODULE module, LPCSTR name)
     return g_getProcAddress(module, name);
 }
 
-// A full-screen program in front holds the chicken back as the menu does:
-// no draw, the launch timer left armed, the launch at the first firing after.
-TEST_F(FlightTest, AFullScreenProgramInFrontHoldsTheChickenBack)
+// The name of the desktop that takes the input: as the system has it (""),
+// another one, or none that may be opened (nullptr).
+const char* g_inputDesktop = "";
+decltype(&OpenInputDesktop) g_openInputDesktop = nullptr;
+decltype(&GetUserObjectInformationA) g_objectInformation = nullptr;
+
+HDESK WINAPI FakeOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access)
+{
+    return g_inputDesktop ? g_openInputDesktop(flags, inherit, access) : nullptr;
+}
+
+BOOL WINAPI FakeObjectInformation(HANDLE object, int index, void* info, DWORD size, DWORD* needed)
+{
+    if (!g_inputDesktop || !*g_inputDesktop || index != UOI_NAME)
+        return g_objectInformation(object, index, info, size, needed);
+    lstrcpynA(static_cast<char*>(info), g_inputDesktop, static_cast<int>(size));
+    return TRUE;
+}
+
+// Nobody there to see it, or a full-screen program in front: the chicken is
+// held back as for the menu: no draw, the launch timer left armed, the
+// launch at the first firing after. A screen that cannot be read gives the
+// launch up after its draws.
+TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
 {
     test::ImportHook lookup("KERNEL32.dll", "GetProcAddress", &NotificationStateLookup);
-    ASSERT_TRUE(lookup.Installed());
+    test::ImportHook open("USER32.dll", "OpenInputDesktop", &FakeOpenInputDesktop);
+    test::ImportHook name("USER32.dll", "GetUserObjectInformationA", &FakeObjectInformation);
+    ASSERT_TRUE(lookup.Installed() && open.Installed() && name.Installed());
     g_getProcAddress = lookup.Original<FARPROC WINAPI(HMODULE, LPCSTR)>();
+    g_openInputDesktop = open.Original<HDESK WINAPI(DWORD, BOOL, ACCESS_MASK)>();
+    g_objectInformation = name.Original<BOOL WINAPI(HANDLE, int, void*, DWORD, DWORD*)>();
+    const DWORD kHour = 60 * 60 * 1000;
     struct Case {
         const char* name;
         int width, height;  // of another program's window in front; 0: none
         int notificationState;
+        const char* inputDesktop;
+        DWORD idle, sinceStart;  // ms since the last input and since the program's start
+        bool unreadable;         // the snapshot's copy fails
         bool heldBack;
     };
     const Case cases[] = {
-        {"a borderless window over the whole screen", 1024, 768, kNotAsked, true},
-        {"a window leaving a strip of the screen free", 1024, 760, kNotAsked, false},
-        {"the shell: busy", 0, 0, 2, true},
-        {"the shell: a Direct3D program owns the screen", 0, 0, 3, true},
-        {"the shell: presentation mode", 0, 0, 4, true},
-        {"the shell: accepts notifications", 0, 0, 5, false},
-        {"no such function in the shell", 0, 0, kNoFunction, false},
+        {"a borderless window over the whole screen", 1024, 768, kNotAsked, "", 0, kHour, false, true},
+        {"a window leaving a strip of the screen free", 1024, 760, kNotAsked, "", 0, kHour, false, false},
+        {"the shell: nobody there (locked, screen saver, another session)", 0, 0, 1, "", 0, kHour, false, true},
+        {"the shell: busy", 0, 0, 2, "", 0, kHour, false, true},
+        {"the shell: a Direct3D program owns the screen", 0, 0, 3, "", 0, kHour, false, true},
+        {"the shell: presentation mode", 0, 0, 4, "", 0, kHour, false, true},
+        {"the shell: accepts notifications", 0, 0, 5, "", 0, kHour, false, false},
+        {"the shell: a Windows Store app in front", 0, 0, 7, "", 0, kHour, false, true},
+        {"no such function in the shell", 0, 0, kNoFunction, "", 0, kHour, false, false},
+        {"no input desktop that may be opened", 0, 0, kNotAsked, nullptr, 0, kHour, false, true},
+        {"the secure desktop takes the input", 0, 0, kNotAsked, "Winlogon", 0, kHour, false, true},
+        {"five minutes without input", 0, 0, kNotAsked, "", kAwayMilliseconds, kHour, false, true},
+        {"a moment less", 0, 0, kNotAsked, "", kAwayMilliseconds - 1, kHour, false, false},
+        {"no input for long, but started four minutes ago", 0, 0, kNotAsked, "", kHour, 4 * 60 * 1000, false, false},
+        {"a snapshot that cannot be read", 0, 0, kNotAsked, "", 0, kHour, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ArmTheLaunchTimer();
+        platform_.tick.now = 2 * kHour - c.sinceStart;
+        NoteProgramStart();
+        platform_.tick.now = 2 * kHour;
+        platform_.tick.idle = c.idle;
         g_notificationState = c.notificationState;
+        g_inputDesktop = c.inputDesktop;
+        g_failFullScreenCopies = c.unreadable;
         std::unique_ptr<test::Victims> front;
         if (c.width) {
             front.reset(new test::Victims{{"front", 0, 0, c.width, c.height, 0x202020, "f"}});
@@ -522,15 +572,52 @@ TEST_F(FlightTest, AFullScreenProgramInFrontHoldsTheChickenBack)
             ASSERT_TRUE(test::Awaited("the other program in front",
                                       [&] { return GetForegroundWindow() == (*front)["front"]; }, 5000));
         }
-        if (c.heldBack) {
+        if (c.heldBack || c.unreadable) {
             FakePlatform::Clear();
             FireLaunchTimer();
-            ExpectHeldBack(false);
+            ExpectHeldBack(false, c.unreadable);
             front.reset();
-            g_notificationState = kNotAsked;
         }
-        ExpectTheFirstLaunch();
         g_notificationState = kNotAsked;
+        g_inputDesktop = "";
+        g_failFullScreenCopies = false;
+        platform_.tick.idle = 0;
+        ExpectTheFirstLaunch(c.unreadable ? 205 : 181);
+    }
+}
+
+// Locked, or the console taken away: the flight ends at once, counting no
+// missed chicken, its shots stored and the next chicken scheduled. Other
+// session events leave it flying.
+TEST_F(FlightTest, ALockedOrDisconnectedSessionEndsTheFlightUncounted)
+{
+    const struct {
+        WPARAM event;
+        bool ends;
+    } cases[] = {
+        {WTS_SESSION_LOCK, true},     {WTS_CONSOLE_DISCONNECT, true}, {WTS_REMOTE_DISCONNECT, true},
+        {WTS_SESSION_UNLOCK, false},  {WTS_CONSOLE_CONNECT, false},   {WTS_SESSION_LOGON, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "event " << c.event);
+        LaunchAfter(1, 1024, 768);
+        for (int i = 0; i < 30; ++i) FireAnimationTimer();
+        AddMissedShot();  // as a shot of this flight counted it
+        const Statistics before = g_statistics;
+        FakePlatform::Clear();
+        SendMessageA(g_app.background, WM_WTSSESSION_CHANGE, c.event, 0);
+        EXPECT_EQ(c.ends ? 0 : 1, g_flight.flying);
+        EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
+        if (c.ends) {
+            EXPECT_TRUE(Parked(WindowRect(g_app.background)));
+            const int kill = IndexOf(kKillTimerCall, kAnimationTimer), arm = IndexOf(kSetTimerCall, kLaunchTimer);
+            ASSERT_GE(kill, 0);
+            EXPECT_GT(arm, kill) << "the next chicken is scheduled";
+            ExpectCountersStored(kill, arm);
+        } else {
+            EXPECT_TRUE(g_calls.empty());
+        }
+        EndFlight();
     }
 }
 

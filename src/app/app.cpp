@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "flight/flight.h"
+#include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/localize.h"
 #include "res/resource.h"
@@ -39,6 +40,7 @@ int WingzapMain(HINSTANCE instance)
 int StartModules(HINSTANCE instance)
 {
     g_app.instance = instance;
+    NoteProgramStart();
     InitLanguage(instance);
     LoadSettings();
     LoadStatistics();
@@ -135,6 +137,7 @@ int Run()
     PlaySoundResource(IDW_LAUNCH, 0);
     FreezeScreen();  // the first launch picks its row with this screen size
     if (!CreateAppWindows()) return 0;
+    WatchSession(g_app.background);
     const BOOL added = AddIcon();
     if (added) UpdateTrayTooltip();
     ShowAppWindows();
@@ -205,6 +208,7 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
     case WM_CLOSE: return 0;
     case WM_DESTROY: return OnBackgroundDestroyed();
     case WM_ENDSESSION: return OnEndSession(wParam);
+    case WM_WTSSESSION_CHANGE: return OnSessionChange(wParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "flight/fullscreen.h"
+#include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/resource.h"
 #include "res/sound.h"
@@ -50,9 +51,10 @@ static int32_t DrawRow(int screenHeight)
 void LaunchChicken()
 {
     // The timer fires again: the chicken comes at the first firing after the
-    // menu, the dialog or a full-screen program has gone.
-    if (g_flight.flying || g_ui.BusyFlag || !g_ui.EnabledFlag || FullScreenProgramInFront()) return;
-    KillTimer(g_app.background, g_flight.launchTimerId);
+    // menu, the dialog or a full-screen program has gone, or once somebody
+    // is there to see it.
+    if (g_flight.flying || g_ui.BusyFlag || !g_ui.EnabledFlag || FullScreenProgramInFront() || NobodyToSeeAChicken())
+        return;
     g_flight.flying = 1;
     g_flight.frameIndex = 0;
     // Row and start use the size of the previous freeze; draws in this order.
@@ -66,7 +68,13 @@ void LaunchChicken()
         g_flight.spriteX = g_screen.screenWidth + kFlyWidth;
         g_flight.bank = &g_screen.LeftBank;
     }
-    FreezeScreen();
+    if (!FreezeScreen()) {
+        // A screen that cannot be read (the secure desktop): given up before
+        // anything shows, its draws spent, the timer left to fire again.
+        g_flight.flying = 0;
+        return;
+    }
+    KillTimer(g_app.background, g_flight.launchTimerId);
     SetCursor(g_screen.CrosshairCursor);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
@@ -159,6 +167,18 @@ void EndFlight()
     g_flight.flying = 0;
     KillTimer(g_app.background, g_flight.animationTimerId);
     ReleaseScreen();
+}
+
+// Locked or its console taken away, the session shows this flight to
+// nobody: it ends at once, no chicken counted as missed, its shots stored.
+LRESULT OnSessionChange(WPARAM event)
+{
+    if (!g_flight.flying) return 0;
+    if (event != WTS_SESSION_LOCK && event != WTS_CONSOLE_DISCONNECT && event != WTS_REMOTE_DISCONNECT) return 0;
+    EndFlight();
+    SaveStatistics();
+    ScheduleNextChicken();
+    return 0;
 }
 
 LRESULT OnFlightTimer(WPARAM timer)

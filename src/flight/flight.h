@@ -36,6 +36,8 @@ void MoveStep();
 // A hit: the next tick shows the first frame of the fall.
 void StartFall();
 void EndFlight();
+// WM_WTSSESSION_CHANGE of the background window.
+LRESULT OnSessionChange(WPARAM event);
 // WM_TIMER of the background window.
 LRESULT OnFlightTimer(WPARAM timer);
 

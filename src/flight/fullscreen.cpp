@@ -2,23 +2,7 @@
 
 #include <windows.h>
 
-// SHQueryUserNotificationState and its answers (shellapi.h, Windows Vista).
-typedef HRESULT(WINAPI* QueryNotificationState)(int* state);
-enum { kStateBusy = 2, kStateFullScreenDirect3D = 3, kStatePresentationMode = 4 };
-
-// Since Windows Vista the shell says so itself, also for a Direct3D program
-// that owns the display and for presentation mode. Looked up at run time:
-// where the function is missing the program still starts.
-static bool ShellReportsFullScreen()
-{
-    HMODULE shell = GetModuleHandleA("shell32.dll");
-    if (!shell) return false;
-    auto query = reinterpret_cast<QueryNotificationState>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")));
-    int state = 0;
-    if (!query || FAILED(query(&state))) return false;
-    return state == kStateBusy || state == kStateFullScreenDirect3D || state == kStatePresentationMode;
-}
+#include "flight/presence.h"
 
 // The desktop and the taskbar are in front whenever nothing else is.
 static bool IsShellWindow(HWND window)
@@ -51,5 +35,9 @@ static bool ForegroundCoversMonitor()
 
 bool FullScreenProgramInFront()
 {
-    return ForegroundCoversMonitor() || ShellReportsFullScreen();
+    // Since Windows Vista the shell says so itself, also for a Direct3D
+    // program that owns the display and for presentation mode.
+    if (ForegroundCoversMonitor()) return true;
+    const int state = ShellNotificationState();
+    return state == kStateBusy || state == kStateFullScreenDirect3D || state == kStatePresentationMode;
 }

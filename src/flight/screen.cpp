@@ -112,10 +112,6 @@ static void ReleaseScreenState()
 int FreezeScreen()
 {
     ReleaseScreenState();  // the start-up snapshot, when the first chicken comes
-    // Only a flight's freeze takes the focus away and gives it back. The one
-    // at start-up runs before the windows exist and remembers nobody, so the
-    // quit cannot pull forward a window the user left long ago.
-    g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     g_screen.DisplayContext = display;
     g_screen.ScreenSnapshot.dc = CreateCompatibleDC(display);
@@ -129,7 +125,15 @@ int FreezeScreen()
     int w = g_screen.screenWidth, h = g_screen.screenHeight;
     GiveSurfaceBitmap(g_screen.ScreenSnapshot, CreateCompatibleBitmap(display, w, h));
     // The background window is still parked, so the program is not in the picture.
-    BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY);
+    if (!BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY)) {
+        // The secure desktop, or a session without its console: nothing to show.
+        ReleaseScreenState();
+        return 0;
+    }
+    // Only a flight's freeze takes the focus away and gives it back. The one
+    // at start-up runs before the windows exist and remembers nobody, so the
+    // quit cannot pull forward a window the user left long ago.
+    g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
     MoveWindow(g_app.background, 0, 0, w, h, TRUE);
     // Painted now, the sprite too where it shows: the launch sound that
     // follows holds the thread, and a composited desktop shows a window that

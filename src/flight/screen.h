@@ -36,6 +36,8 @@ extern ScreenState g_screen;
 
 int LoadFrameBanks();
 void FreeFrameBanks();
+// 0 when the screen cannot be read: nothing is held and the windows stay
+// where they were.
 int FreezeScreen();
 BOOL ReleaseScreen();
 void RefreshSnapshotStrip(int x, int y, int width, int height);

@@ -446,6 +446,7 @@ std::string KeepScreen()
 
 #include "app/app.h"
 #include "flight/flight.h"
+#include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/localize.h"
 #include "shooting/holes.h"
@@ -460,6 +461,7 @@ void ResetAllModules()
     RepairWindows();
     Screen_Reset();
     Flight_Reset();
+    Presence_Reset();
     Store_Reset();
     Language_Reset();
     Tray_Reset();
@@ -751,9 +753,18 @@ std::string Step(const TimerCall& call)
     return "timer " + std::to_string(call.id) + ": " + std::to_string(call.interval) + " ms";
 }
 
-FakeTickCount::FakeTickCount(DWORD start) : Fake("KERNEL32.dll", "GetTickCount", &Answer), now(start) {}
+FakeTickCount::FakeTickCount(DWORD start)
+    : Fake("KERNEL32.dll", "GetTickCount", &Answer), now(start), input_("USER32.dll", "GetLastInputInfo", &LastInput)
+{
+}
 
 DWORD WINAPI FakeTickCount::Answer() { return live_->now; }
+
+BOOL WINAPI FakeTickCount::LastInput(PLASTINPUTINFO input)
+{
+    input->dwTime = live_->now - live_->idle;
+    return TRUE;
+}
 
 FakeUserLocale::FakeUserLocale(LCID locale) : Fake("KERNEL32.dll", "GetUserDefaultLCID", &Answer), lcid(locale) {}
 

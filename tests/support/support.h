@@ -431,14 +431,19 @@ std::string Step(const TrayCall& call);
 std::string Step(const SoundCall& call);
 std::string Step(const TimerCall& call);
 
-// GetTickCount answers `now`, which the test sets.
+// GetTickCount answers `now`, which the test sets; GetLastInputInfo, on the
+// same clock, the last input `idle` ms before it (the user at the keys).
 class FakeTickCount : public Fake<FakeTickCount> {
 public:
     explicit FakeTickCount(DWORD start = 1000);
+    bool Installed() const { return Fake::Installed() && input_.Installed(); }
     DWORD now;
+    DWORD idle = 0;
 
 private:
     static DWORD WINAPI Answer();
+    static BOOL WINAPI LastInput(PLASTINPUTINFO input);
+    ImportHook input_;
 };
 
 // GetUserDefaultLCID: the user's language as the test wants it.
