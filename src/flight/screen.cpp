@@ -124,8 +124,11 @@ int FreezeScreen()
 
     int w = g_screen.screenWidth, h = g_screen.screenHeight;
     GiveSurfaceBitmap(g_screen.ScreenSnapshot, CreateCompatibleBitmap(display, w, h));
-    // The background window is still parked, so the program is not in the picture.
-    if (!BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY)) {
+    // The background window is still parked, so the program is not in the
+    // picture. CAPTUREBLT takes layered windows along (tooltips, menu
+    // shadows, translucent players), which Windows XP and Windows 7 without
+    // Aero otherwise leave out.
+    if (!BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY | CAPTUREBLT)) {
         // The secure desktop, or a session without its console: nothing to show.
         ReleaseScreenState();
         return 0;
