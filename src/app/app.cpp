@@ -125,6 +125,7 @@ static LRESULT RetryTrayIcon()
         ScheduleNextChicken();
     } else if (GetTickCount() - g_app.waitStart >= kTaskbarWaitMilliseconds) {
         StopWaiting();
+        DeleteTrayIcon(g_app.background, kTrayIconId);  // should a refused add have left one
         TellAddFailed();
         PostQuitMessage(0);  // after the box, whose own loop would take the quit
     }

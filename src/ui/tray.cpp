@@ -32,6 +32,7 @@ static void CopyTip(char* field, const char* tip)
 void RegisterTrayMessages()
 {
     g_tray.taskIconMessage = RegisterWindowMessageA("Skyroost TaskIcon");
+    g_tray.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     // Registered as ever, though nothing sends or handles it.
     RegisterWindowMessageA("Skyroost ShowMenu");
 }
@@ -43,7 +44,10 @@ UINT TaskIconMessage()
 
 void TellAddFailed()
 {
-    DWORD error = g_tray.addError;  // what the add met, not what happened since
+    // What the add met, not what happened since. An add that timed out may
+    // leave no error at all, and "The operation completed successfully"
+    // would be no answer.
+    const DWORD error = g_tray.addError ? g_tray.addError : ERROR_TIMEOUT;
     char* text = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
                    nullptr, error, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
@@ -54,23 +58,25 @@ void TellAddFailed()
     if (text) LocalFree(text);
 }
 
-static BOOL NotifyAdd(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
+// The whole icon: an add, or a modify that completes one already there.
+static BOOL NotifyWhole(DWORD message, HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
 {
     NOTIFYICONDATAA data = IconData(owner, id);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = callbackMessage;
     data.hIcon = icon;
     CopyTip(data.szTip, tip);
-    return Shell_NotifyIconA(NIM_ADD, &data);
+    return Shell_NotifyIconA(message, &data);
 }
 
 BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage)
 {
-    if (!g_tray.taskbarCreatedMessage) g_tray.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-    BOOL added = NotifyAdd(owner, id, icon, tip, callbackMessage);
-    if (!added) {
+    if (!NotifyWhole(NIM_ADD, owner, id, icon, tip, callbackMessage)) {
         g_tray.addError = GetLastError();
-        return added;
+        // At logon on a busy machine the shell may report a timeout and add
+        // the icon all the same, and then refuse every further add as a
+        // duplicate. A modify succeeds only on an icon that is there.
+        if (!NotifyWhole(NIM_MODIFY, owner, id, icon, tip, callbackMessage)) return FALSE;
     }
     g_tray.owner = owner;
     g_tray.id = id;
@@ -78,7 +84,7 @@ BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callback
     g_tray.icon = icon;
     CopyTip(g_tray.tip, tip);
     g_tray.added = true;
-    return added;
+    return TRUE;
 }
 
 BOOL DeleteTrayIcon(HWND owner, UINT id)
@@ -125,7 +131,7 @@ UINT TaskbarCreatedMessage()
 LRESULT OnTaskbarCreated()
 {
     if (!g_tray.added) return 0;
-    NotifyAdd(g_tray.owner, g_tray.id, g_tray.icon, g_tray.tip, g_tray.callbackMessage);
+    NotifyWhole(NIM_ADD, g_tray.owner, g_tray.id, g_tray.icon, g_tray.tip, g_tray.callbackMessage);
     return 0;
 }
 

@@ -687,8 +687,9 @@ bool Victims::Close(const std::string& name) const
 
 namespace test {
 
-FakeTray::FakeTray(BOOL answer, DWORD lastError, int failing)
-    : Fake("SHELL32.dll", "Shell_NotifyIconA", &Answer), result(answer), error(lastError), failures(failing)
+FakeTray::FakeTray(BOOL answer, DWORD lastError, int failing, bool keepsRefused)
+    : Fake("SHELL32.dll", "Shell_NotifyIconA", &Answer), result(answer), error(lastError), failures(failing),
+      keeps(keepsRefused)
 {
 }
 
@@ -697,9 +698,16 @@ BOOL WINAPI FakeTray::Answer(DWORD message, PNOTIFYICONDATAA data)
     FakeTray& self = *live_;
     TrayCall call = {message, {}, self.result};
     if (data) std::memcpy(&call.data, data, std::min<size_t>(data->cbSize, sizeof call.data));
-    if (self.failures > 0) {
-        --self.failures;
-        call.result = FALSE;
+    if (message == NIM_ADD) {
+        if (self.failures > 0) {
+            --self.failures;
+            call.result = FALSE;
+        }
+        self.icon = call.result || self.keeps ? 1 : 0;
+    } else if (message == NIM_MODIFY) {
+        call.result = call.result && self.icon != 0;
+    } else if (message == NIM_DELETE) {
+        self.icon = 0;
     }
     self.Keep(call);
     if (!call.result) SetLastError(self.error);
@@ -739,7 +747,7 @@ std::string Step(const TrayCall& call)
 {
     switch (call.message) {
     case NIM_ADD: return call.result ? "tray add" : "tray add failed";
-    case NIM_MODIFY: return "tray modify";
+    case NIM_MODIFY: return call.result ? "tray modify" : "tray modify failed";
     case NIM_DELETE: return "tray delete";
     default: return "tray " + std::to_string(call.message);
     }

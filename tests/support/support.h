@@ -377,12 +377,16 @@ struct TrayCall {
 };
 class FakeTray : public Fake<FakeTray>, public Calls<TrayCall> {
 public:
-    // Refuses the first `failing` calls, then answers `answer`; a refusal
-    // leaves `lastError` as the last error.
-    explicit FakeTray(BOOL answer = TRUE, DWORD lastError = 0, int failing = 0);
+    // Refuses the first `failing` adds, then answers `answer`; a refusal
+    // leaves `lastError` as the last error. A shell that refused an add has
+    // no icon to modify, unless it `keepsRefused` ones, as a shell does whose
+    // add timed out.
+    explicit FakeTray(BOOL answer = TRUE, DWORD lastError = 0, int failing = 0, bool keepsRefused = false);
     BOOL result;
     DWORD error;
     int failures;
+    bool keeps;
+    int icon = -1;  // the shell holds it: 1, not: 0, not known yet: -1
 
 private:
     static BOOL WINAPI Answer(DWORD message, PNOTIFYICONDATAA data);
@@ -425,7 +429,7 @@ private:
 };
 
 // A call as a step of a log: "tray add", "tray add failed", "tray modify",
-// "tray delete"; "sound async", "sound to its end"; "timer 2: 341000 ms",
+// "tray modify failed", "tray delete"; "sound async", "sound to its end"; "timer 2: 341000 ms",
 // "kill timer 2".
 std::string Step(const TrayCall& call);
 std::string Step(const SoundCall& call);
