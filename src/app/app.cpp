@@ -139,6 +139,7 @@ int Run()
     FreezeScreen();  // the first launch picks its row with this screen size
     if (!CreateAppWindows()) return 0;
     WatchSession(g_app.background);
+    LetTheShellThrough(g_app.background);
     const BOOL added = AddIcon();
     if (added) UpdateTrayTooltip();
     ShowAppWindows();

@@ -42,6 +42,32 @@ UINT TaskIconMessage()
     return g_tray.taskIconMessage;
 }
 
+typedef BOOL(WINAPI* AllowMessageFor)(HWND window, UINT message, DWORD action, void* status);
+typedef BOOL(WINAPI* AllowMessage)(UINT message, DWORD flag);
+enum { kMessageFilterAllow = 1 };  // MSGFLT_ALLOW of the first, MSGFLT_ADD of the second
+
+// Run as administrator, a program of higher integrity than Explorer gets
+// none of its messages unless it asks for them: the icon would not come back
+// after an Explorer restart and clicks on it would be lost. Windows 7 has the
+// per-window filter, Vista only the process's; XP has no filter at all.
+void LetTheShellThrough(HWND window)
+{
+    HMODULE user = GetModuleHandleA("user32.dll");
+    if (!user) return;
+    auto allowFor = reinterpret_cast<AllowMessageFor>(
+        reinterpret_cast<void*>(GetProcAddress(user, "ChangeWindowMessageFilterEx")));
+    auto allow = reinterpret_cast<AllowMessage>(
+        reinterpret_cast<void*>(GetProcAddress(user, "ChangeWindowMessageFilter")));
+    const UINT messages[] = {g_tray.taskbarCreatedMessage, g_tray.taskIconMessage};
+    for (UINT message : messages) {
+        if (!message) continue;
+        if (allowFor)
+            allowFor(window, message, kMessageFilterAllow, nullptr);
+        else if (allow)
+            allow(message, kMessageFilterAllow);
+    }
+}
+
 void TellAddFailed()
 {
     // What the add met, not what happened since. An add that timed out may

@@ -22,6 +22,9 @@ extern TrayState g_tray;
 void RegisterTrayMessages();
 UINT TaskIconMessage();
 
+// Lets Explorer's messages reach `window` when the program runs elevated.
+void LetTheShellThrough(HWND window);
+
 // Tells nobody when it fails; TellAddFailed does, once start-up gives up.
 BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage);
 // The system's text for the error of the last failed add, in a box captioned
