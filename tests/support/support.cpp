@@ -111,12 +111,14 @@ Wave ResourceWave(HMODULE module, unsigned id)
 
 // Wine answers 0 to GetGuiResources. It keeps the process's GDI handles in
 // a table that the process environment block points to (as Windows once
-// did): 64K entries of 24 bytes, an entry in use when its object is set.
+// did): 64K entries of 24 bytes, an entry in use while it has a type. A
+// freed entry keeps an object field: the link of Wine's free list.
 struct WineGdiEntry {
     uint64_t object;
     uint32_t owner;
-    uint32_t uniqueTypeFlags;
+    uint32_t uniqueTypeFlags;  // unique 16 bits, type 8, flags 8
     uint64_t userData;
+    bool InUse() const { return ((uniqueTypeFlags >> 16) & 0xFF) != 0; }
 };
 static_assert(sizeof(WineGdiEntry) == 24, "layout of Wine's GDI handle table");
 
@@ -141,7 +143,7 @@ DWORD GdiObjects()
     const WineGdiEntry* table = WineGdiTable();
     if (!table) return 0;
     DWORD n = 0;
-    for (int i = 0; i < 0x10000; ++i) n += table[i].object != 0;
+    for (int i = 0; i < 0x10000; ++i) n += table[i].InUse();
     return n;
 }
 
