@@ -2,19 +2,14 @@
 
 #include <wtsapi32.h>
 
-#include <cstdio>
+#include "app/platform.h"
 
 PresenceState g_presence = {};
 
-typedef HRESULT(WINAPI* QueryNotificationState)(int* state);
-
-// Looked up at run time: Windows XP has no such function.
+// Windows XP has no such function.
 int ShellNotificationState()
 {
-    HMODULE shell = GetModuleHandleA("shell32.dll");
-    if (!shell) return 0;
-    auto query = reinterpret_cast<QueryNotificationState>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")));
+    auto query = LookUp<HRESULT WINAPI(int*)>(GetModuleHandleA("shell32.dll"), "SHQueryUserNotificationState");
     int state = 0;
     if (!query || FAILED(query(&state))) return 0;
     return state;
@@ -25,22 +20,10 @@ void NoteProgramStart()
     g_presence.startTick = GetTickCount();
 }
 
-typedef BOOL(WINAPI* RegisterSessionNotification)(HWND window, DWORD flags);
-
-// Looked up at run time and loaded from the system folder by its full path:
-// a DLL of that name beside the program (a downloads folder) is never taken.
-// It stays loaded: the window is registered until the process ends.
+// Registered until the process ends.
 void WatchSession(HWND window)
 {
-    char path[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length >= sizeof path) return;
-    const int written = std::snprintf(path + length, sizeof path - length, "\\wtsapi32.dll");
-    if (written < 0 || static_cast<size_t>(written) >= sizeof path - length) return;
-    HMODULE wts = LoadLibraryA(path);
-    if (!wts) return;
-    auto watch = reinterpret_cast<RegisterSessionNotification>(
-        reinterpret_cast<void*>(GetProcAddress(wts, "WTSRegisterSessionNotification")));
+    auto watch = LookUp<BOOL WINAPI(HWND, DWORD)>(LoadSystemDll("wtsapi32.dll"), "WTSRegisterSessionNotification");
     if (watch) watch(window, NOTIFY_FOR_THIS_SESSION);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/platform.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "store/store.h"
@@ -42,8 +43,6 @@ UINT TaskIconMessage()
     return g_tray.taskIconMessage;
 }
 
-typedef BOOL(WINAPI* AllowMessageFor)(HWND window, UINT message, DWORD action, void* status);
-typedef BOOL(WINAPI* AllowMessage)(UINT message, DWORD flag);
 enum { kMessageFilterAllow = 1 };  // MSGFLT_ALLOW of the first, MSGFLT_ADD of the second
 
 // Run as administrator, a program of higher integrity than Explorer gets
@@ -53,11 +52,8 @@ enum { kMessageFilterAllow = 1 };  // MSGFLT_ALLOW of the first, MSGFLT_ADD of t
 void LetTheShellThrough(HWND window)
 {
     HMODULE user = GetModuleHandleA("user32.dll");
-    if (!user) return;
-    auto allowFor = reinterpret_cast<AllowMessageFor>(
-        reinterpret_cast<void*>(GetProcAddress(user, "ChangeWindowMessageFilterEx")));
-    auto allow = reinterpret_cast<AllowMessage>(
-        reinterpret_cast<void*>(GetProcAddress(user, "ChangeWindowMessageFilter")));
+    auto allowFor = LookUp<BOOL WINAPI(HWND, UINT, DWORD, void*)>(user, "ChangeWindowMessageFilterEx");
+    auto allow = LookUp<BOOL WINAPI(UINT, DWORD)>(user, "ChangeWindowMessageFilter");
     const UINT messages[] = {g_tray.taskbarCreatedMessage, g_tray.taskIconMessage};
     for (UINT message : messages) {
         if (!message) continue;
