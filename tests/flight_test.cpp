@@ -16,6 +16,7 @@
 #include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/resource.h"
+#include "shooting/holes.h"
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
@@ -249,14 +250,16 @@ bool Parked(const RECT& r) { return r.left == -100 && r.top == -100 && r.right =
 void FireLaunchTimer() { SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0); }
 void FireAnimationTimer() { SendMessageA(g_app.background, WM_TIMER, kAnimationTimer, 0); }
 
-// A launch after `skip` earlier draws, with the size the previous freeze read.
-void LaunchAfter(int skip, int previousWidth, int previousHeight)
+// A launch after `skip` earlier draws. The previous freeze read another
+// screen than there is now (1280 x 1024): the launch takes the monitor as it
+// is at this moment.
+void LaunchAfter(int skip)
 {
     Flight_Reset();
     for (int i = 0; i < skip; ++i) NextRandom();
     g_flight.launchTimerId = kLaunchTimer;  // as the schedule armed it
-    g_screen.screenWidth = previousWidth;
-    g_screen.screenHeight = previousHeight;
+    g_screen.screenWidth = 1280;
+    g_screen.screenHeight = 1024;
     FireLaunchTimer();
 }
 
@@ -339,14 +342,14 @@ TEST_F(FlightTest, ScheduleDrawsTheDelayAndArmsTheLaunchTimer)
 TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
 {
     struct Case {
-        int skip, previousWidth, previousHeight;
+        int skip, monitorWidth, monitorHeight;  // the monitor under the pointer
         int row, direction, step, startX;
     };
     const Case cases[] = {
         {0, 1024, 768, 61, -1, 7, 1114},   // 41, 18467 odd, 6334 & 3 = 2
         {1, 1024, 768, 181, 1, 5, -90},    // the first flight of a run
         {2, 1024, 768, 252, 1, 6, -90},
-        {3, 800, 600, 510, -1, 5, 890},    // row and start from the previous size
+        {3, 800, 600, 510, -1, 5, 890},    // row and start from the monitor as it is now
         {4, 1024, 768, 205, 1, 7, -90},
         {1, 1024, 91, 20, 1, 5, -90},      // one row left
         {1, 1024, 90, 20, 1, 5, -90},      // no row: along the top, no division by zero
@@ -354,10 +357,13 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         {1, 1024, 0, 20, 1, 5, -90},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "skip " << c.skip << ", previous screen " << c.previousWidth << " x "
-                                        << c.previousHeight);
+        SCOPED_TRACE(testing::Message() << "skip " << c.skip << ", monitor " << c.monitorWidth << " x "
+                                        << c.monitorHeight);
+        // The virtual screen stays the real one: the snapshot is the display's.
+        test::FakeMonitors monitors({{{0, 0, c.monitorWidth, c.monitorHeight}, 96}}, POINT{5, 5}, false);
+        ASSERT_TRUE(monitors.Installed());
         FakePlatform::Clear();
-        LaunchAfter(c.skip, c.previousWidth, c.previousHeight);
+        LaunchAfter(c.skip);
         EXPECT_EQ(1, g_flight.flying);
         EXPECT_EQ(0, g_flight.frameIndex);
         EXPECT_EQ(c.row, g_flight.spriteY);
@@ -367,8 +373,8 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         EXPECT_EQ(c.direction > 0 ? &g_screen.RightBank : &g_screen.LeftBank, g_flight.bank);
         EXPECT_EQ(kSequence[c.skip + 3], NextRandom()) << "exactly three draws";
         // The freeze read the screen again and stretched the background over it.
-        EXPECT_EQ(RealScreenWidth(), g_screen.screenWidth);
-        EXPECT_EQ(RealScreenHeight(), g_screen.screenHeight);
+        EXPECT_EQ(1024, g_screen.screenWidth);
+        EXPECT_EQ(768, g_screen.screenHeight);
         EXPECT_TRUE(Covers(WindowRect(g_app.background)));
         // The launch timer stops, then the animation timer starts at 50 ms.
         int kill = IndexOf(kKillTimerCall, kLaunchTimer);
@@ -383,10 +389,28 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
     }
 }
 
+// The display really changes between two flights (a Remote Desktop
+// reconnect, an undocked laptop): the next row lies on the new screen.
+TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
+{
+    {
+        test::ScreenSize large(1280, 1024);
+        ASSERT_TRUE(large.Set());
+        LaunchAfter(0);
+        EXPECT_EQ(1280, g_screen.screenWidth);
+        EndFlight();
+    }
+    ASSERT_TRUE(test::Awaited("the screen back at 1024 x 768", [] { return RealScreenWidth() == 1024; }, 5000));
+    LaunchAfter(1);  // draws 18467 for the row: 18467 % (768 - 90) + 20, not % (1024 - 90) + 20
+    EXPECT_EQ(181, g_flight.spriteY);
+    EXPECT_EQ(768, g_screen.screenHeight);
+    EndFlight();
+}
+
 TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
 {
     g_settings.UseSound = 1;
-    LaunchAfter(1, 1024, 768);
+    LaunchAfter(1);
     int cursor = IndexOf(kCursorCall, reinterpret_cast<intptr_t>(g_screen.CrosshairCursor));
     std::vector<Call> sounds = CallsOf(kSoundCall);
     int sound = -1;
@@ -600,7 +624,7 @@ TEST_F(FlightTest, ALockedOrDisconnectedSessionEndsTheFlightUncounted)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "event " << c.event);
-        LaunchAfter(1, 1024, 768);
+        LaunchAfter(1);
         for (int i = 0; i < 30; ++i) FireAnimationTimer();
         AddMissedShot();  // as a shot of this flight counted it
         const Statistics before = g_statistics;
@@ -628,7 +652,6 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
 {
     struct Case {
         int skip;             // draws before the launch
-        int previousWidth;    // of the freeze before the launch
         int direction, step;  // what the launch draws then
         int row;
         int appearanceTick;   // tick on which the chicken enters the screen
@@ -636,14 +659,11 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         UINT nextInterval;    // the schedule's delay after the miss, Speed 60
     };
     const Case cases[] = {
-        {1, 1024, 1, 5, 181, 1, 241, 59000},   // -90 + 5n > 1114 first at n = 241
-        {2, 1024, 1, 6, 252, 1, 201, 34000},
-        {4, 1024, 1, 7, 205, 1, 173, 48000},   // 1114 reached exactly at 172: not yet missed
-        {3, 1024, -1, 5, 78, 19, 259, 48000},  // 1114 - 5n < 1024 first at 19, < -180 at 259
-        {0, 1024, -1, 7, 61, 13, 185, 70000},
-        // The screen grew from 800 between flights: the start is 890, the
-        // entry and the end are judged with the new 1024.
-        {3, 800, -1, 5, 78, 1, 215, 48000},
+        {1, 1, 5, 181, 1, 241, 59000},   // -90 + 5n > 1114 first at n = 241
+        {2, 1, 6, 252, 1, 201, 34000},
+        {4, 1, 7, 205, 1, 173, 48000},   // 1114 reached exactly at 172: not yet missed
+        {3, -1, 5, 78, 19, 259, 48000},  // 1114 - 5n < 1024 first at 19, < -180 at 259
+        {0, -1, 7, 61, 13, 185, 70000},
     };
     const int W = 1024;
     for (const Case& c : cases) {
@@ -651,11 +671,11 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         g_statistics.CountHits = 3;
         g_statistics.CountMissedShots = 8;
         g_statistics.TimeSum = 1234;
-        LaunchAfter(c.skip, c.previousWidth, 768);
+        LaunchAfter(c.skip);
         ASSERT_EQ(c.direction, g_flight.direction);
         ASSERT_EQ(c.step, g_flight.step);
         ASSERT_EQ(W, g_screen.screenWidth);
-        const int startX = c.direction > 0 ? -90 : c.previousWidth + 90;
+        const int startX = c.direction > 0 ? -90 : W + 90;
         const uint32_t missedBefore = g_statistics.CountMissedChicken;
         for (int n = 1; n <= c.missedTick; ++n) {
             SCOPED_TRACE(testing::Message() << "tick " << n);
@@ -663,19 +683,21 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
             platform_.tick.now = 100000 + 50 * n;
             FireAnimationTimer();
             const int x = startX + c.direction * c.step * n;
+            const bool missed = n == c.missedTick;
             // Entry: the tick count of the entering tick, taken once.
             // (the miss schedules the next chicken, which clears it again)
-            const bool entered = n >= c.appearanceTick && n < c.missedTick;
+            const bool entered = n >= c.appearanceTick && !missed;
             EXPECT_EQ(entered ? 100000u + 50 * c.appearanceTick : 0u, g_flight.appearanceTick);
-            // Frames: the first tick shows frame 1, frame 0 comes back on the 19th.
+            // Frames: the first tick shows frame 1, frame 0 comes back on the
+            // 19th. The window goes to the new place, 90 x 60; on the missed
+            // tick it stays parked, left of and above the parked background.
             int frame, mask;
             SelectedFrames(*g_flight.bank, &frame, &mask);
-            EXPECT_EQ(n % FRAMES_PER_BANK, frame);
-            EXPECT_EQ(n % FRAMES_PER_BANK, mask);
-            // The window goes to the new place, 90 x 60, also on the missed tick.
+            EXPECT_EQ(missed ? -1 : n % FRAMES_PER_BANK, frame);
+            EXPECT_EQ(missed ? -1 : n % FRAMES_PER_BANK, mask);
             RECT place = SpritePlace();
-            EXPECT_EQ(x, place.left);
-            EXPECT_EQ(c.row, place.top);
+            EXPECT_EQ(missed ? -90 : x, place.left);
+            EXPECT_EQ(missed ? -60 : c.row, place.top);
             EXPECT_EQ(90, place.right - place.left);
             EXPECT_EQ(60, place.bottom - place.top);
             // One strip per tick from the entry on, at the leading edge.
@@ -737,7 +759,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "skip " << c.skip << ", hit after tick " << c.ticksBeforeHit);
-        LaunchAfter(c.skip, 1024, 768);
+        LaunchAfter(c.skip);
         for (int n = 0; n < c.ticksBeforeHit; ++n) FireAnimationTimer();
         const uint32_t missedBefore = g_statistics.CountMissedChicken;
         const RECT before = SpritePlace();
@@ -842,7 +864,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         void (*release)();
         bool givenBack;
     } cases[] = {
-        {"a flight, at its end", [] { LaunchAfter(1, 1024, 768); }, [] { EndFlight(); }, true},
+        {"a flight, at its end", [] { LaunchAfter(1); }, [] { EndFlight(); }, true},
         {"the quit after that flight", nullptr, [] { ReleaseScreen(); }, false},
         {"a new speed from the dialog between flights", nullptr, [] { EndFlight(); }, false},
         {"the start-up freeze, then the quit", &FreezeBeforeTheWindows, [] { ReleaseScreen(); }, false},
@@ -856,6 +878,113 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         c.release();
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
         EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
+    }
+}
+
+// At the DPI of the monitor under the pointer, every size of the flight
+// scales: the windows, the row margins, the step and the fall. The art is
+// scaled once for that DPI, not again at the next launch.
+TEST_F(FlightTest, TheChickenItsStepsAndItsFallScaleToTheMonitorsDpi)
+{
+    const struct {
+        int dpi;
+        int row, step, flyWidth, flyHeight, fallWidth, fallHeight, drop;
+    } cases[] = {
+        // 18467 % (768 - 90) + 20; step 5; 90 x 60, 100 x 90, 4 a tick
+        {96, 181, 5, 90, 60, 100, 90, 4},
+        // margins 30 and 15: 18467 % (768 - 135) + 30; MulDiv(5, 144, 96) = 8
+        {144, 140, 8, 135, 90, 150, 135, 6},
+        // 18467 % (768 - 225) + 50; MulDiv(5, 240, 96) = 13 (12.5 rounded)
+        {240, 50 + 18467 % 543, 13, 225, 150, 250, 225, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dpi << " dpi");
+        test::FakeMonitors monitors({{{0, 0, 1024, 768}, c.dpi}}, POINT{500, 400}, false);
+        ASSERT_TRUE(monitors.Installed());
+        for (int launch = 0; launch < 2; ++launch) {
+            const HBITMAP before = launch ? g_flight.bank->frames[0] : nullptr;
+            LaunchAfter(1);
+            ASSERT_EQ(1, g_flight.flying);
+            if (launch) {
+                EXPECT_EQ(before, g_flight.bank->frames[0]) << "scaled once for this DPI";
+            }
+            EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_screen.RightBank) << "the loaded art at 96 dpi only";
+            EXPECT_EQ(c.row, g_flight.spriteY);
+            EXPECT_EQ(c.step, g_flight.step);
+            EXPECT_EQ(-c.flyWidth, g_flight.spriteX);
+            FireAnimationTimer();
+            RECT place = SpritePlace();
+            EXPECT_EQ(-c.flyWidth + c.step, place.left);
+            EXPECT_EQ(c.flyWidth, place.right - place.left);
+            EXPECT_EQ(c.flyHeight, place.bottom - place.top);
+            StartFall();
+            FireAnimationTimer();
+            FireAnimationTimer();
+            place = SpritePlace();
+            EXPECT_EQ(c.row + 2 * c.drop, place.top);
+            EXPECT_EQ(c.fallWidth, place.right - place.left);
+            EXPECT_EQ(c.fallHeight, place.bottom - place.top);
+            EndFlight();
+        }
+    }
+}
+
+// A monitor left of the primary one, at negative coordinates: the freeze
+// covers both, the chicken flies on the one under the pointer, a hit and a
+// hole land there, and the parked cover lies off every monitor.
+TEST_F(FlightTest, AMonitorLeftOfThePrimaryFreezesFliesAndIsShotAt)
+{
+    const struct {
+        const char* name;
+        RECT second;
+        POINT park;
+    } cases[] = {
+        {"left of the primary", {-800, 0, 0, 600}, {-100, -100}},
+        {"above and left: the usual spot lies on it", {-1024, -768, 0, 0}, {-1124, -868}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const POINT pointer = {c.second.left + 300, c.second.top + 300};
+        test::FakeMonitors monitors({{{0, 0, 1024, 768}, 96}, {c.second, 96}}, pointer);
+        ASSERT_TRUE(monitors.Installed());
+        test::WindowGuard victim(test::LocalWindow("victim", c.second.left + 100, c.second.top + 100, 200, 200));
+        ASSERT_NE(nullptr, victim.window);
+        LaunchAfter(1);
+        ASSERT_EQ(1, g_flight.flying);
+        const RECT all = {c.second.left, c.second.top, 1024, 768};
+        EXPECT_EQ(all.left, g_screen.originX);
+        EXPECT_EQ(all.right - all.left, g_screen.screenWidth);
+        EXPECT_EQ(all.bottom - all.top, g_screen.screenHeight);
+        const RECT cover = WindowRect(g_app.background);
+        EXPECT_TRUE(EqualRect(&all, &cover)) << "the cover spans both monitors";
+        // The row and the start on the second monitor: 18467 % (600 - 90) + 20
+        // or % (768 - 90) + 20 below its top, and left of its left edge.
+        const int height = c.second.bottom - c.second.top;
+        EXPECT_EQ(c.second.top + 18467 % (height - 90) + 20, g_flight.spriteY);
+        EXPECT_EQ(c.second.left - 90, g_flight.spriteX);
+        for (int n = 0; n < 40; ++n) FireAnimationTimer();
+        RECT sprite = WindowRect(g_app.sprite);
+        EXPECT_EQ(g_flight.spriteX, sprite.left) << "the sprite where the flight has it, in screen coordinates";
+        // A missed shot at the victim, given in the cover's client coordinates.
+        const POINT shot = {c.second.left + 150, c.second.top + 150};
+        SendMessageA(g_app.background, WM_LBUTTONDOWN, 0, MAKELPARAM(shot.x - all.left, shot.y - all.top));
+        EXPECT_EQ(1u, g_statistics.CountMissedShots);
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(ERROR, GetWindowRgn(victim.window, region)) << "the victim got its hole";
+        EXPECT_FALSE(PtInRegion(region, 50, 50)) << "under the shot";
+        EXPECT_TRUE(PtInRegion(region, 10, 10));
+        DeleteObject(region);
+        platform_.tick.now += 700;
+        SendMessageA(g_app.sprite, WM_LBUTTONDOWN, 0, MAKELPARAM(45, 30));
+        EXPECT_EQ(1u, g_statistics.CountHits);
+        EXPECT_EQ(1, g_flight.hit);
+        for (int n = 0; n <= kFallTicks; ++n) FireAnimationTimer();
+        ASSERT_EQ(0, g_flight.flying);
+        const RECT parked = WindowRect(g_app.background);
+        EXPECT_EQ(c.park.x, parked.left);
+        EXPECT_EQ(c.park.y, parked.top);
+        RepairWindows();
+        g_statistics = Statistics{};
     }
 }
 
@@ -933,16 +1062,21 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         int frame;
         unsigned firstFrameId, firstMaskId;
         int width, height;
+        int dpi;  // of the monitor: the art scaled to it
     };
     const Case cases[] = {
-        {"flying right, frame 0", &ScreenState::RightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60},
-        {"flying right, frame 11", &ScreenState::RightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60},
-        {"flying left, frame 5", &ScreenState::LeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60},
-        {"falling, frame 0", &ScreenState::FallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90},
-        {"falling, frame 18", &ScreenState::FallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90},
+        {"flying right, frame 0", &ScreenState::RightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying right, frame 11", &ScreenState::RightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying left, frame 5", &ScreenState::LeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60, 96},
+        {"falling, frame 0", &ScreenState::FallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"falling, frame 18", &ScreenState::FallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"flying left at 144 dpi, frame 3", &ScreenState::LeftBank, 3, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 135, 90, 144},
+        {"falling at 144 dpi, frame 7", &ScreenState::FallBank, 7, IDB_FALL_FRAME0, IDB_FALL_MASK0, 150, 135, 144},
+        {"falling at 240 dpi, frame 2", &ScreenState::FallBank, 2, IDB_FALL_FRAME0, IDB_FALL_MASK0, 250, 225, 240},
     };
+    g_flight.dpi = 240;  // the freeze makes room for the largest chicken
     FreezeScreen();
-    const RECT area = {200, 150, 300, 240};
+    const RECT area = {200, 150, 450, 375};
     PaintPatternIntoSnapshot(area);
     g_flight.flying = 1;
     g_flight.step = 5;
@@ -951,8 +1085,22 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         test::Dib colour = FrameArt(c.firstFrameId + c.frame);
         test::Dib mask = FrameArt(c.firstMaskId + c.frame);
         ASSERT_TRUE(colour.valid && mask.valid);
-        ASSERT_EQ(c.width, colour.width);
-        SelectFrame(g_screen.*c.bank, c.frame);
+        ASSERT_EQ(MulDiv(colour.width, c.dpi, 96), c.width);
+        ASSERT_EQ(1, ScaleFrameBanks(c.dpi));
+        SelectFrame(*ShownBank(g_screen.*c.bank), c.frame);
+        // What the surfaces hold: the art itself at 96 dpi, else its copy
+        // at the monitor's size, frame and mask scaled alike.
+        Canvas frameShown(c.width, c.height), maskShown(c.width, c.height);
+        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_screen.FrameSurface.dc, 0, 0, SRCCOPY);
+        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_screen.MaskSurface.dc, 0, 0, SRCCOPY);
+        GdiFlush();
+        int chickenArt = 0, chickenScaled = 0;
+        for (int y = 0; y < mask.height; ++y)
+            for (int x = 0; x < mask.width; ++x) chickenArt += mask.At(x, y) == 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) chickenScaled += maskShown.At(x, y) == 0;
+        const double grown = static_cast<double>(chickenScaled) / chickenArt, wanted = (c.dpi / 96.0) * (c.dpi / 96.0);
+        EXPECT_NEAR(wanted, grown, wanted * 0.05) << "the chicken grows by the square of the scale";
         ShowSpriteAt(area.left, area.top, c.width, c.height);
         Canvas shown(c.width, c.height);
         ReadWindow(g_app.sprite, shown);
@@ -960,8 +1108,10 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         char first[160] = "";
         for (int y = 0; y < c.height; ++y) {
             for (int x = 0; x < c.width; ++x) {
-                bool transparent = mask.At(x, y) != 0;
-                uint32_t want = transparent ? Pattern(area.left + x, area.top + y) : colour.At(x, y);
+                const bool scaled = c.dpi != 96;
+                bool transparent = scaled ? maskShown.At(x, y) != 0 : mask.At(x, y) != 0;
+                uint32_t want = transparent ? Pattern(area.left + x, area.top + y)
+                                            : scaled ? frameShown.At(x, y) : colour.At(x, y);
                 uint32_t got = shown.At(x, y);
                 (transparent ? snapshotPixels : framePixels) += 1;
                 if (transparent && (got == 0xFFFF00 || got == 0xFBFC15)) ++yellow;
@@ -976,6 +1126,8 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         EXPECT_EQ(0, yellow) << "the falling frames' surroundings never show";
     }
     g_flight.flying = 0;
+    g_flight.dpi = 96;
+    ScaleFrameBanks(96);
 }
 
 TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)

@@ -506,7 +506,7 @@ TEST(Manifest, ParsesAndDeclaresDpiAwarenessVersionsAndLevel)
     std::vector<uint8_t> bytes = ResourceBytes(ProductResources(), MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_MANIFEST);
     std::string text(bytes.begin(), bytes.end());
     for (const char* wanted :
-         {">true</dpiAware>", "level=\"asInvoker\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+         {">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>", "level=\"asInvoker\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(text.find(wanted), std::string::npos) << wanted;

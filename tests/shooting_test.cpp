@@ -951,6 +951,9 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     test::WriteValue("Speed", 1);  // a chicken at once
     test::WriteValue("UseSound", run.sound);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    // Every size of the flight and the hole at the display's DPI.
+    const int scale = run.dpi ? static_cast<int>(run.dpi) : 96;
+    const auto px = [scale](int pixels) { return MulDiv(pixels, scale, 96); };
     const POINT shot = {430, 520};
     const COLORREF victimColour = RGB(0xc8, 0x28, 0xa0);
     const COLORREF beneath = test::ScreenPixel(shot.x, shot.y);  // before the victim stands there
@@ -1003,12 +1006,25 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     // input again (clicks sent while it was still launching got lost under load).
     // The chicken has a second or more to fly: with Speed 1 the next one comes
     // at once, and a click in the gap between two flights reaches the victim.
+    std::vector<LONG> lefts;
     ASSERT_TRUE(test::Awaited("the chicken to fly clear of the shot's point", [&] {
         RECT s = WindowRect(sprite);
-        bool moving = s.right - s.left == 90 && s.left > 100 && s.left < screenWidth - 190;
+        if (s.right - s.left == px(90) && (lefts.empty() || lefts.back() != s.left)) lefts.push_back(s.left);
+        bool moving = s.right - s.left == px(90) && s.bottom - s.top == px(60) && s.left > 100 &&
+                      s.left < screenWidth - px(90) - 100;
         InflateRect(&s, 40, 40);
         return moving && !PtInRect(&s, shot);
     }, 20000));
+    // Steps of 5 to 8 pixels at 96 dpi, scaled: every move seen is a whole
+    // number of one of them (a poll may miss a tick).
+    ASSERT_GE(lefts.size(), 3u);
+    LONG step = 0;
+    for (size_t i = 1; i < lefts.size(); ++i) {
+        const LONG d = std::labs(lefts[i] - lefts[i - 1]);
+        if (step == 0 || d < step) step = d;
+    }
+    EXPECT_TRUE(step == px(5) || step == px(6) || step == px(7) || step == px(8)) << "a step of " << step;
+    for (size_t i = 1; i < lefts.size(); ++i) EXPECT_EQ(0, std::labs(lefts[i] - lefts[i - 1]) % step);
     ASSERT_TRUE(Click(shot.x, shot.y, 2));
     ASSERT_TRUE(test::Awaited("a hole from the shot", [&] { return RegionType(target) != ERROR; }, 5000));
     // With sound a person hears the bang before aiming again: a press at
@@ -1033,11 +1049,11 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
         RECT r = {};
         ASSERT_TRUE(test::Awaited("the chicken wholly on the screen", [&] {
             r = WindowRect(sprite);
-            return r.right - r.left == 90 && r.left >= 20 && r.right <= screenWidth - 20;
+            return r.right - r.left == px(90) && r.left >= 20 && r.right <= screenWidth - 20;
         }, 20000));
-        ASSERT_TRUE(Click(r.left + 45, r.top + 30, 1));
+        ASSERT_TRUE(Click((r.left + r.right) / 2, (r.top + r.bottom) / 2, 1));
         ++presses;
-        falling = test::WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == 100; }, 2000, true);
+        falling = test::WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == px(100); }, 2000, true);
     }
     ASSERT_TRUE(falling) << "three presses on the chicken's centre, no fall; the screen then: " << test::KeepScreen();
     // No chicken after this one: the screen stays free for the picture.
@@ -1047,22 +1063,26 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     std::vector<LONG> tops;
     ASSERT_TRUE(test::Awaited("the end of the fall", [&] {
         RECT s = WindowRect(sprite);
-        if (s.right - s.left == 100 && (tops.empty() || tops.back() != s.top)) tops.push_back(s.top);
+        if (s.right - s.left == px(100) && (tops.empty() || tops.back() != s.top)) tops.push_back(s.top);
         return WindowRect(background).right <= 0;
     }, 10000));
     ASSERT_GE(tops.size(), 3u) << "the falling chicken was seen at too few places";
     for (size_t i = 1; i < tops.size(); ++i) EXPECT_GT(tops[i], tops[i - 1]);
 
-    // The hole: what lies beneath inside the circle, the victim around it.
+    // The hole, 30 pixels across at 96 dpi: what lies beneath inside the
+    // circle, the victim around it.
     EXPECT_TRUE(test::Awaited("the desktop to show through the hole", [&] { return test::ScreenPixel(shot.x, shot.y) == beneath; }, 5000));
     Screenshot holed = CaptureScreen();
     EXPECT_TRUE(SaveScreenshot(holed, "shooting-hole.bmp"));
-    const POINT inside[] = {{0, 0}, {10, 0}, {-10, 0}, {0, 10}, {0, -10}, {7, 7}, {-7, -7}};
-    const POINT around[] = {{20, 0}, {-20, 0}, {0, 20}, {0, -20}, {15, 15}, {-15, -15}, {-120, -90}, {120, 90}};
+    const POINT inside[] = {{0, 0}, {10, 0}, {-10, 0}, {0, 10}, {0, -10}, {7, 7}, {-7, -7}, {13, 0}, {0, -13}};
+    const POINT around[] = {{20, 0}, {-20, 0}, {0, 20}, {0, -20}, {15, 15}, {-15, -15}};
     for (POINT d : inside)
-        EXPECT_EQ(holed.Colour(shot.x + d.x, shot.y + d.y), beneath) << "inside the hole at " << d.x << "," << d.y;
+        EXPECT_EQ(holed.Colour(shot.x + px(d.x), shot.y + px(d.y)), beneath) << "inside the hole at " << d.x << "," << d.y;
     for (POINT d : around)
-        EXPECT_EQ(holed.Colour(shot.x + d.x, shot.y + d.y), victimColour) << "beside the hole at " << d.x << "," << d.y;
+        EXPECT_EQ(holed.Colour(shot.x + px(d.x), shot.y + px(d.y)), victimColour)
+            << "beside the hole at " << d.x << "," << d.y;
+    for (POINT corner : {POINT{-120, -90}, POINT{120, 90}})
+        EXPECT_EQ(holed.Colour(shot.x + corner.x, shot.y + corner.y), victimColour) << "the victim's far corners";
 
     // Quitting gives every window its full shape back.
     EXPECT_EQ(test::QuitThroughTheMenu(program, background), 0u);
@@ -1070,7 +1090,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     EXPECT_TRUE(test::Awaited("the victim whole again", [&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000));
     Screenshot repaired = CaptureScreen();
     EXPECT_TRUE(SaveScreenshot(repaired, "shooting-repaired.bmp"));
-    for (POINT d : inside) EXPECT_EQ(repaired.Colour(shot.x + d.x, shot.y + d.y), victimColour) << d.x << "," << d.y;
+    for (POINT d : inside)
+        EXPECT_EQ(repaired.Colour(shot.x + px(d.x), shot.y + px(d.y)), victimColour) << d.x << "," << d.y;
 
     EXPECT_EQ(Stored("CountHits"), 1u);
     EXPECT_GT(Stored("TimeSum"), 0u);

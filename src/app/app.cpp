@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "flight/flight.h"
+#include "flight/monitors.h"
 #include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/localize.h"
@@ -77,8 +78,9 @@ int CreateAppWindows()
     // Topmost to lie over everything while it covers the screen, a tool
     // window to stay off the taskbar, transparent so that what it covers
     // is not painted over before it draws the snapshot itself.
+    const POINT park = ParkingSpot(POINT{-999, -999});
     g_app.background = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW, kBackgroundClass,
-                                       "Background", WS_POPUP, -999, -999, 1, 1, nullptr, nullptr,
+                                       "Background", WS_POPUP, park.x, park.y, 1, 1, nullptr, nullptr,
                                        g_app.instance, nullptr);
     if (!g_app.background) return 0;
     g_app.sprite = CreateWindowExA(WS_EX_TOPMOST, kSpriteClass, "Sprite", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1,
@@ -211,6 +213,7 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
     case WM_DESTROY: return OnBackgroundDestroyed();
     case WM_ENDSESSION: return OnEndSession(wParam);
     case WM_WTSSESSION_CHANGE: return OnSessionChange(wParam);
+    case WM_DPICHANGED: return 0;  // the cover keeps the size of the virtual screen
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "flight/fullscreen.h"
+#include "flight/monitors.h"
 #include "flight/presence.h"
 #include "flight/screen.h"
 #include "res/resource.h"
@@ -21,6 +22,11 @@ static RandomState g_random = {1};
 // A flight's row leaves this much room above and below the chicken.
 static const int kRowTop = 20, kRowBottom = 10;
 
+int32_t FlightPixels(int32_t basePixels)
+{
+    return MulDiv(basePixels, g_flight.dpi, kBaseDpi);
+}
+
 int NextRandom()
 {
     g_random.state = g_random.state * 214013u + 2531011u;
@@ -39,13 +45,27 @@ UINT_PTR ScheduleNextChicken()
     return g_flight.launchTimerId;
 }
 
-// The lowest row still leaves 11 pixels below the chicken. A screen with no
-// such row has the chicken fly along the top instead of dividing by zero.
-static int32_t DrawRow(int screenHeight)
+// The lowest row still leaves 11 pixels below the chicken (at 96 dpi). A
+// monitor with no such row has the chicken fly along its top instead of
+// dividing by zero.
+static int32_t DrawRow()
 {
     int r = NextRandom();
-    int span = screenHeight - (kRowTop + kFlyHeight + kRowBottom);
-    return (span >= 1 ? r % span : 0) + kRowTop;
+    const int top = FlightPixels(kRowTop);
+    int span = (g_flight.band.bottom - g_flight.band.top) - (top + FlightPixels(kFlyHeight) + FlightPixels(kRowBottom));
+    return g_flight.band.top + (span >= 1 ? r % span : 0) + top;
+}
+
+// The chicken flies where the user looks: across the monitor under the
+// pointer, as that monitor is now (a resolution may have changed since the
+// last flight), at its size there.
+static void TakeMonitorUnderPointer()
+{
+    const Monitor monitor = MonitorUnderPointer();
+    g_flight.band = monitor.rect;
+    g_flight.dpi = monitor.dpi;
+    // Without art at that size the chicken flies at the size it is drawn.
+    if (!ScaleFrameBanks(g_flight.dpi)) g_flight.dpi = kBaseDpi;
 }
 
 void LaunchChicken()
@@ -57,16 +77,18 @@ void LaunchChicken()
         return;
     g_flight.flying = 1;
     g_flight.frameIndex = 0;
-    // Row and start use the size of the previous freeze; draws in this order.
-    g_flight.spriteY = DrawRow(g_screen.screenHeight);
+    TakeMonitorUnderPointer();
+    // Draws in this order.
+    g_flight.spriteY = DrawRow();
     g_flight.direction = (NextRandom() & 1) ? -1 : 1;
-    g_flight.step = (NextRandom() & 3) + 5;
+    g_flight.step = FlightPixels((NextRandom() & 3) + 5);
+    const int32_t width = FlightPixels(kFlyWidth);
     if (g_flight.direction > 0) {
-        g_flight.spriteX = -kFlyWidth;
-        g_flight.bank = &g_screen.RightBank;
+        g_flight.spriteX = g_flight.band.left - width;
+        g_flight.bank = ShownBank(g_screen.RightBank);
     } else {
-        g_flight.spriteX = g_screen.screenWidth + kFlyWidth;
-        g_flight.bank = &g_screen.LeftBank;
+        g_flight.spriteX = g_flight.band.right + width;
+        g_flight.bank = ShownBank(g_screen.LeftBank);
     }
     if (!FreezeScreen()) {
         // A screen that cannot be read (the secure desktop): given up before
@@ -97,19 +119,23 @@ static void FallTick()
         ScheduleNextChicken();
         return;
     }
-    SelectFrame(g_screen.FallBank, kFallTicks - g_flight.fallCounter);
-    g_flight.spriteY += 4;
-    ShowSprite(kFallWidth, kFallHeight);
+    SelectFrame(*ShownBank(g_screen.FallBank), kFallTicks - g_flight.fallCounter);
+    g_flight.spriteY += FlightPixels(kFallStep);
+    ShowSprite(FlightPixels(kFallWidth), FlightPixels(kFallHeight));
     g_flight.fallCounter -= 1;
 }
 
 static void FlyTick()
 {
-    MoveStep();  // may end the flight; the parked window is still moved and painted
+    MoveStep();
+    // A flight that just ended leaves the sprite parked off every monitor:
+    // moved to its exit point it would show during the next launch's sound,
+    // and a click on it would count a hit that never had an appearance.
+    if (!g_flight.flying) return;
     g_flight.frameIndex += 1;
     if (g_flight.frameIndex >= FRAMES_PER_BANK) g_flight.frameIndex = 0;
     if (g_flight.bank) SelectFrame(*g_flight.bank, g_flight.frameIndex);
-    ShowSprite(kFlyWidth, kFlyHeight);
+    ShowSprite(FlightPixels(kFlyWidth), FlightPixels(kFlyHeight));
 }
 
 void AnimationTick()
@@ -131,15 +157,18 @@ static void MissedChicken()
     ScheduleNextChicken();
 }
 
+// The chicken crosses its monitor's band: it appears at the near edge and is
+// missed a window's width beyond the far one.
 void MoveStep()
 {
-    const int w = g_screen.screenWidth;
+    const RECT& band = g_flight.band;
+    const int width = FlightPixels(kFlyWidth);
     const int h = g_flight.spriteHeight;
     if (g_flight.direction > 0) {
-        int oldRight = g_flight.spriteX + kFlyWidth;
+        int oldRight = g_flight.spriteX + width;
         g_flight.spriteX += g_flight.step;
-        if (g_flight.spriteX + kFlyWidth > 0 && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
-        if (g_flight.spriteX > w + kFlyWidth) {
+        if (g_flight.spriteX + width > band.left && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
+        if (g_flight.spriteX > band.right + width) {
             MissedChicken();
             return;
         }
@@ -147,8 +176,8 @@ void MoveStep()
         if (g_flight.appearanceTick != 0) RefreshSnapshotStrip(oldRight, g_flight.spriteY, g_flight.step, h);
     } else {
         g_flight.spriteX -= g_flight.step;
-        if (g_flight.spriteX < w && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
-        if (g_flight.spriteX < -2 * kFlyWidth) {
+        if (g_flight.spriteX < band.right && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
+        if (g_flight.spriteX < band.left - 2 * width) {
             MissedChicken();
             return;
         }

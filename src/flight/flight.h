@@ -7,8 +7,9 @@
 
 struct FrameBank;
 
-// The sprite window's sizes: a flying chicken, and a falling one.
-enum { kFlyWidth = 90, kFlyHeight = 60, kFallWidth = 100, kFallHeight = 90 };
+// The sprite window's sizes at 96 dpi: a flying chicken, and a falling one;
+// a falling chicken's drop per tick.
+enum { kFlyWidth = 90, kFlyHeight = 60, kFallWidth = 100, kFallHeight = 90, kFallStep = 4 };
 
 struct FlightState {
     int32_t flying = 0;       // from LaunchChicken to EndFlight, the fall included
@@ -18,8 +19,10 @@ struct FlightState {
     const FrameBank* bank = nullptr;
     int32_t direction = 0;    // +1 left to right, -1 right to left
     int32_t step = 0;         // pixels per tick; 0 until the first launch
-    int32_t spriteX = 0, spriteY = 0;
+    int32_t spriteX = 0, spriteY = 0;  // screen coordinates
     int32_t spriteWidth = kFlyWidth, spriteHeight = kFlyHeight;
+    RECT band = {};         // the flight's monitor, as it was at the launch
+    int32_t dpi = 96;       // that monitor's DPI: every size of the flight scales by it
     uint32_t appearanceTick = 0;  // GetTickCount when the chicken entered; 0: not yet
     UINT_PTR launchTimerId = 0, animationTimerId = 0;
 };
@@ -27,6 +30,9 @@ extern FlightState g_flight;
 
 enum : UINT_PTR { kAnimationTimer = 1, kLaunchTimer = 2 };
 enum { kTickMilliseconds = 50, kFallTicks = 19 };
+
+// A size of the art at 96 dpi, at the DPI of this flight's monitor.
+int32_t FlightPixels(int32_t basePixels);
 
 int NextRandom();
 UINT_PTR ScheduleNextChicken();

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
+#include "flight/monitors.h"
 
 ScreenState g_screen = {};
 
@@ -80,19 +81,100 @@ static void DeleteSurface(Surface& surface)
     surface = Surface{};
 }
 
+// One bitmap at another size, nearest neighbour: a frame and its mask, each
+// scaled alone, still agree pixel for pixel, so the XOR, AND, XOR of a paint
+// stays exact. Masks stay monochrome.
+static HBITMAP ScaledCopy(HDC screen, HBITMAP source, int width, int height, bool mask)
+{
+    BITMAP art = {};
+    if (!GetObjectA(source, sizeof art, &art)) return nullptr;
+    HBITMAP copy = mask ? CreateBitmap(width, height, 1, 1, nullptr) : CreateCompatibleBitmap(screen, width, height);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    bool done = false;
+    if (copy && from && to) {
+        HGDIOBJ fromFirst = SelectObject(from, source), toFirst = SelectObject(to, copy);
+        SetStretchBltMode(to, COLORONCOLOR);
+        done = StretchBlt(to, 0, 0, width, height, from, 0, 0, art.bmWidth, art.bmHeight, SRCCOPY) != FALSE;
+        SelectObject(from, fromFirst);
+        SelectObject(to, toFirst);
+    }
+    if (to) DeleteDC(to);
+    if (from) DeleteDC(from);
+    if (!done && copy) {
+        DeleteObject(copy);
+        copy = nullptr;
+    }
+    return copy;
+}
+
+static void FreeBank(FrameBank& bank)
+{
+    for (int i = 0; i < FRAMES_PER_BANK; ++i) {
+        if (bank.frames[i]) DeleteObject(bank.frames[i]);
+        if (bank.masks[i]) DeleteObject(bank.masks[i]);
+        bank.frames[i] = bank.masks[i] = nullptr;
+    }
+}
+
+// The frame surfaces give back whatever frame they show before it may go.
+static void DeselectFrames()
+{
+    Surface* const surfaces[] = {&g_screen.FrameSurface, &g_screen.MaskSurface};
+    for (Surface* s : surfaces)
+        if (s->dc && s->first) SelectObject(s->dc, s->first);
+}
+
+static void FreeScaledBanks()
+{
+    DeselectFrames();
+    for (FrameBank& bank : g_screen.scaled) FreeBank(bank);
+    g_screen.bankDpi = 0;
+}
+
 void FreeFrameBanks()
 {
+    FreeScaledBanks();
     DeleteSurface(g_screen.FrameSurface);
     DeleteSurface(g_screen.MaskSurface);
-    for (const BankSource& s : kBankSources) {
-        FrameBank& bank = g_screen.*s.bank;
-        for (int i = 0; i < FRAMES_PER_BANK; ++i) {
-            if (bank.frames[i]) DeleteObject(bank.frames[i]);
-            if (bank.masks[i]) DeleteObject(bank.masks[i]);
-            bank.frames[i] = bank.masks[i] = nullptr;
+    for (const BankSource& s : kBankSources) FreeBank(g_screen.*s.bank);
+    g_screen.CrosshairCursor = nullptr;  // shared resource cursor: not destroyed
+}
+
+// Scaled once per change of DPI, at a launch, never on a tick.
+int ScaleFrameBanks(int dpi)
+{
+    if (dpi == g_screen.bankDpi || (dpi == kBaseDpi && g_screen.bankDpi == 0)) return 1;
+    FreeScaledBanks();  // also takes the shown frame out of the frame surfaces, to be read from
+    if (dpi == kBaseDpi) return 1;
+    HDC screen = GetDC(nullptr);
+    bool complete = screen != nullptr;
+    for (size_t b = 0; complete && b < sizeof kBankSources / sizeof kBankSources[0]; ++b) {
+        const FrameBank& loaded = g_screen.*kBankSources[b].bank;
+        FrameBank& scaled = g_screen.scaled[b];
+        const bool falling = kBankSources[b].bank == &ScreenState::FallBank;
+        const int w = MulDiv(falling ? kFallWidth : kFlyWidth, dpi, kBaseDpi);
+        const int h = MulDiv(falling ? kFallHeight : kFlyHeight, dpi, kBaseDpi);
+        for (int i = 0; complete && i < FRAMES_PER_BANK; ++i) {
+            scaled.frames[i] = ScaledCopy(screen, loaded.frames[i], w, h, false);
+            scaled.masks[i] = ScaledCopy(screen, loaded.masks[i], w, h, true);
+            complete = scaled.frames[i] && scaled.masks[i];
         }
     }
-    g_screen.CrosshairCursor = nullptr;  // shared resource cursor: not destroyed
+    if (screen) ReleaseDC(nullptr, screen);
+    if (!complete) {
+        FreeScaledBanks();
+        return 0;
+    }
+    g_screen.bankDpi = dpi;
+    return 1;
+}
+
+const FrameBank* ShownBank(const FrameBank& loaded)
+{
+    if (g_screen.bankDpi == 0 || g_screen.bankDpi == kBaseDpi) return &loaded;
+    for (size_t b = 0; b < sizeof kBankSources / sizeof kBankSources[0]; ++b)
+        if (&(g_screen.*kBankSources[b].bank) == &loaded) return &g_screen.scaled[b];
+    return &loaded;
 }
 
 void SelectFrame(const FrameBank& bank, int index)
@@ -115,10 +197,15 @@ int FreezeScreen()
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     g_screen.DisplayContext = display;
     g_screen.ScreenSnapshot.dc = CreateCompatibleDC(display);
-    g_screen.screenWidth = GetDeviceCaps(display, HORZRES);
-    g_screen.screenHeight = GetDeviceCaps(display, VERTRES);
+    // Every monitor freezes, and a click anywhere is a shot.
+    const RECT all = VirtualScreen();
+    g_screen.originX = all.left;
+    g_screen.originY = all.top;
+    g_screen.screenWidth = all.right - all.left;
+    g_screen.screenHeight = all.bottom - all.top;
 
-    HBITMAP compose = CreateCompatibleBitmap(display, kFallWidth, kFallHeight);
+    // As large as the falling chicken of this flight's DPI, the larger frame.
+    HBITMAP compose = CreateCompatibleBitmap(display, FlightPixels(kFallWidth), FlightPixels(kFallHeight));
     g_screen.ComposeSurface.dc = CreateCompatibleDC(display);
     GiveSurfaceBitmap(g_screen.ComposeSurface, compose);
 
@@ -128,7 +215,7 @@ int FreezeScreen()
     // picture. CAPTUREBLT takes layered windows along (tooltips, menu
     // shadows, translucent players), which Windows XP and Windows 7 without
     // Aero otherwise leave out.
-    if (!BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, 0, 0, SRCCOPY | CAPTUREBLT)) {
+    if (!BitBlt(g_screen.ScreenSnapshot.dc, 0, 0, w, h, display, all.left, all.top, SRCCOPY | CAPTUREBLT)) {
         // The secure desktop, or a session without its console: nothing to show.
         ReleaseScreenState();
         return 0;
@@ -137,7 +224,7 @@ int FreezeScreen()
     // at start-up runs before the windows exist and remembers nobody, so the
     // quit cannot pull forward a window the user left long ago.
     g_screen.PreviousForeground = g_app.background ? GetForegroundWindow() : nullptr;
-    MoveWindow(g_app.background, 0, 0, w, h, TRUE);
+    MoveWindow(g_app.background, all.left, all.top, w, h, TRUE);
     // Painted now, the sprite too where it shows: the launch sound that
     // follows holds the thread, and a composited desktop shows a window that
     // has not painted yet as black or stale until the loop runs again.
@@ -147,8 +234,11 @@ int FreezeScreen()
 
 BOOL ReleaseScreen()
 {
+    // The sprite lies left of and above the background's client area: off
+    // every monitor wherever the background goes, until the next tick.
     MoveWindow(g_app.sprite, -kFlyWidth, -kFlyHeight, kFlyWidth, kFlyHeight, FALSE);
-    MoveWindow(g_app.background, -100, -100, 1, 1, TRUE);
+    const POINT park = ParkingSpot(POINT{-100, -100});
+    MoveWindow(g_app.background, park.x, park.y, 1, 1, TRUE);
     ReleaseScreenState();
     // Given back once: a later release (the quit, a new speed between
     // flights) leaves the foreground with whoever has it by then.
@@ -159,7 +249,8 @@ BOOL ReleaseScreen()
 
 void RefreshSnapshotStrip(int x, int y, int width, int height)
 {
-    BitBlt(g_screen.ScreenSnapshot.dc, x, y, width, height, g_screen.DisplayContext, x, y, SRCCOPY);
+    BitBlt(g_screen.ScreenSnapshot.dc, x - g_screen.originX, y - g_screen.originY, width, height,
+           g_screen.DisplayContext, x, y, SRCCOPY);
 }
 
 // The snapshot under the window with the frame over it, composed aside and
@@ -171,9 +262,9 @@ static void ComposeSprite(HWND sprite, HDC dc)
     GetWindowRect(sprite, &r);
     int w = g_flight.spriteWidth, h = g_flight.spriteHeight;
     HDC compose = g_screen.ComposeSurface.dc;
-    // The background covers the screen from (0, 0): a screen position is a
-    // snapshot position.
-    BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot.dc, r.left, r.top, SRCCOPY);
+    // The snapshot begins at the virtual screen's corner.
+    BitBlt(compose, 0, 0, w, h, g_screen.ScreenSnapshot.dc, r.left - g_screen.originX, r.top - g_screen.originY,
+           SRCCOPY);
     if (g_flight.step != 0) {  // before the first launch no frame was ever selected
         // XOR, AND with the mask, XOR: where the mask is white the two XORs
         // cancel and the snapshot stays; where black, the frame shows.
@@ -190,7 +281,7 @@ static void ComposeSprite(HWND sprite, HDC dc)
 // frame keeps a transparent margin wider than a step on its trailing side.
 void MoveSprite(int x, int y, int width, int height)
 {
-    SetWindowPos(g_app.sprite, nullptr, x, y, width, height,
+    SetWindowPos(g_app.sprite, nullptr, x - g_screen.originX, y - g_screen.originY, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_NOCOPYBITS);
 }
 

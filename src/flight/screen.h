@@ -30,7 +30,14 @@ struct ScreenState {
     Surface ComposeSurface;  // 100 x 90, where a paint is composed
     HWND PreviousForeground;  // in front when a flight froze the screen; until its release
 
-    int screenWidth, screenHeight;  // of the last FreezeScreen; outlive the screen state
+    // The virtual screen of the last FreezeScreen, all monitors together;
+    // outlive the screen state. The background window's client area and the
+    // snapshot begin at the origin.
+    int screenWidth, screenHeight;
+    int originX, originY;
+
+    FrameBank scaled[3];  // the banks at bankDpi, in the order they are loaded
+    int bankDpi;          // 0 or 96: none scaled
 };
 extern ScreenState g_screen;
 
@@ -40,11 +47,18 @@ void FreeFrameBanks();
 // where they were.
 int FreezeScreen();
 BOOL ReleaseScreen();
+// The strip at screen position (x, y), fresh from the live screen.
 void RefreshSnapshotStrip(int x, int y, int width, int height);
+// The banks at `dpi`, scaled from the loaded ones when the DPI differs from
+// that of the last call; 0 when they cannot be made (nothing scaled then).
+int ScaleFrameBanks(int dpi);
+// `loaded` as the last ScaleFrameBanks made it.
+const FrameBank* ShownBank(const FrameBank& loaded);
 // Selects frame `index` of `bank` into FrameSurface and MaskSurface.
 void SelectFrame(const FrameBank& bank, int index);
 
-// A tick's move of the sprite window, invalidating nothing.
+// A tick's move of the sprite window to screen position (x, y), invalidating
+// nothing.
 void MoveSprite(int x, int y, int width, int height);
 // WM_PAINT of the sprite window: exposures.
 LRESULT PaintSprite(HWND sprite);

@@ -1,15 +1,18 @@
 #include "shooting/holes.h"
 
 #include "app/app.h"
+#include "flight/monitors.h"
 
 HoleState g_holes;
 
-static const int kHoleRadius = 15;  // a circle 30 pixels across
+static const int kHoleDiameter = 30;  // a circle 30 pixels across at 96 dpi
 
 BOOL ShootHole(int x, int y)
 {
     g_holes.ShotPoint.x = x;
     g_holes.ShotPoint.y = y;
+    // As large on every display: scaled to the monitor under the shot.
+    g_holes.holeDiameter = MulDiv(kHoleDiameter, DpiAt(g_holes.ShotPoint), kBaseDpi);
     return EnumWindows(PunchHole, 0);
 }
 
@@ -56,7 +59,8 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     HRGN shape = CopyOwnRegion(window);
     if (!shape) shape = CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
     int cx = g_holes.ShotPoint.x - r.left, cy = g_holes.ShotPoint.y - r.top;
-    HRGN hole = CreateEllipticRgn(cx - kHoleRadius, cy - kHoleRadius, cx + kHoleRadius, cy + kHoleRadius);
+    const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
+    HRGN hole = CreateEllipticRgn(left, top, left + d, top + d);
     HRGN result = CreateRectRgn(0, 0, 0, 0);
     if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR &&
         SetWindowRgn(window, result, TRUE)) {

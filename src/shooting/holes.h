@@ -12,6 +12,7 @@ struct HoledWindow {
 struct HoleState {
     std::vector<HoledWindow> HoledWindowList;  // newest first, each window once
     POINT ShotPoint;
+    int holeDiameter;  // of the shot being punched: 30 pixels at 96 dpi
 };
 extern HoleState g_holes;
 

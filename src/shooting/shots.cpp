@@ -13,8 +13,11 @@
 static void CountHit()
 {
     uint32_t now = GetTickCount();
-    // A tick count that wrapped since the appearance adds nothing.
-    AddHit(now > g_flight.appearanceTick ? now - g_flight.appearanceTick : 0);
+    // A tick count that wrapped since the appearance adds nothing, and so
+    // does a chicken hit before it entered its monitor (seen on the
+    // neighbouring one): there is no appearance to time it from.
+    const uint32_t appeared = g_flight.appearanceTick;
+    AddHit(appeared != 0 && now > appeared ? now - appeared : 0);
     UpdateTrayTooltip();  // after counting: the mean includes this hit
     PlaySoundResource(IDW_HIT, 1);
     StartFall();  // last: the next tick starts the fall
@@ -33,8 +36,8 @@ LRESULT OnSpriteClick(LPARAM position)
     RECT r;
     const bool placed = GetWindowRect(g_app.sprite, &r) != FALSE;
     int x = GET_X_LPARAM(position), y = GET_Y_LPARAM(position);
-    if (g_flight.hit) return 0;  // already falling: nothing counts
-    if (placed && x > 0 && x < kFlyWidth && y > 0 && y < kFlyHeight) {
+    if (!g_flight.flying || g_flight.hit) return 0;  // no flight, or already falling: nothing counts
+    if (placed && x > 0 && x < FlightPixels(kFlyWidth) && y > 0 && y < FlightPixels(kFlyHeight)) {
         CountHit();
         return 0;
     }
@@ -45,12 +48,15 @@ LRESULT OnSpriteClick(LPARAM position)
     return 0;
 }
 
-// During a flight the background covers the screen from (0, 0): its client
-// coordinates are screen coordinates.
+// During a flight the background covers the virtual screen, whose corner
+// lies left of or above the primary monitor's when another monitor does.
+// Between flights it lies parked, and a press on it is no shot.
 LRESULT OnBackgroundClick(LPARAM position)
 {
-    if (g_flight.hit) return 0;
+    if (!g_flight.flying || g_flight.hit) return 0;
     CountMissedShot();
-    ShootHole(GET_X_LPARAM(position), GET_Y_LPARAM(position));
+    POINT shot = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    ClientToScreen(g_app.background, &shot);
+    ShootHole(shot.x, shot.y);
     return 0;
 }

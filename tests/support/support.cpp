@@ -812,4 +812,109 @@ HBITMAP WINAPI MissingBitmap::Load(HINSTANCE instance, LPCSTR name)
     return self.Original<decltype(LoadBitmapA)>()(instance, name);
 }
 
+// Fake monitor handles: numbers no real handle has.
+static const uintptr_t kFakeMonitorBase = 0x7A000000;
+
+static int FakeIndex(HMONITOR monitor, size_t count)
+{
+    const uintptr_t n = reinterpret_cast<uintptr_t>(monitor) - kFakeMonitorBase;
+    return n < count ? static_cast<int>(n) : -1;
+}
+
+static HMONITOR FakeHandle(size_t index) { return reinterpret_cast<HMONITOR>(kFakeMonitorBase + index); }
+
+FakeMonitors::FakeMonitors(std::vector<FakeMonitor> laidOut, POINT at, bool virtualScreen)
+    : Fake("USER32.dll", "MonitorFromPoint", &FromPoint), monitors(std::move(laidOut)), pointer(at),
+      screen(virtualScreen),
+      fromRect_("USER32.dll", "MonitorFromRect", &FromRect), info_("USER32.dll", "GetMonitorInfoA", &Info),
+      metrics_("USER32.dll", "GetSystemMetrics", &Metrics), cursor_("USER32.dll", "GetCursorPos", &Cursor),
+      lookup_("KERNEL32.dll", "GetProcAddress", &Lookup)
+{
+}
+
+bool FakeMonitors::Installed() const
+{
+    return Fake::Installed() && fromRect_.Installed() && info_.Installed() && metrics_.Installed() &&
+           cursor_.Installed() && lookup_.Installed();
+}
+
+// The monitor a point lies on, or by `flags` the primary, the nearest or none.
+HMONITOR WINAPI FakeMonitors::FromPoint(POINT point, DWORD flags)
+{
+    const std::vector<FakeMonitor>& all = live_->monitors;
+    long best = -1, nearest = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const RECT& r = all[i].rect;
+        if (PtInRect(&r, point)) return FakeHandle(i);
+        const long dx = point.x < r.left ? r.left - point.x : point.x >= r.right ? point.x - r.right + 1 : 0;
+        const long dy = point.y < r.top ? r.top - point.y : point.y >= r.bottom ? point.y - r.bottom + 1 : 0;
+        if (best < 0 || dx * dx + dy * dy < best) {
+            best = dx * dx + dy * dy;
+            nearest = static_cast<long>(i);
+        }
+    }
+    if (flags == MONITOR_DEFAULTTONEAREST && best >= 0) return FakeHandle(nearest);
+    return flags == MONITOR_DEFAULTTOPRIMARY && !all.empty() ? FakeHandle(0) : nullptr;
+}
+
+HMONITOR WINAPI FakeMonitors::FromRect(LPCRECT rect, DWORD flags)
+{
+    const std::vector<FakeMonitor>& all = live_->monitors;
+    for (size_t i = 0; i < all.size(); ++i) {
+        RECT common;
+        if (IntersectRect(&common, rect, &all[i].rect)) return FakeHandle(i);
+    }
+    return FromPoint(POINT{rect->left, rect->top}, flags);
+}
+
+BOOL WINAPI FakeMonitors::Info(HMONITOR monitor, LPMONITORINFO info)
+{
+    FakeMonitors& self = *live_;
+    const int i = FakeIndex(monitor, self.monitors.size());
+    if (i < 0) return self.info_.Original<decltype(GetMonitorInfoA)>()(monitor, info);
+    info->rcMonitor = info->rcWork = self.monitors[i].rect;
+    info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+}
+
+int WINAPI FakeMonitors::Metrics(int index)
+{
+    FakeMonitors& self = *live_;
+    if (!self.screen) return self.metrics_.Original<decltype(GetSystemMetrics)>()(index);
+    RECT all = {};
+    for (const FakeMonitor& m : self.monitors) UnionRect(&all, &all, &m.rect);
+    const RECT& primary = self.monitors.empty() ? all : self.monitors[0].rect;
+    switch (index) {
+    case SM_XVIRTUALSCREEN: return all.left;
+    case SM_YVIRTUALSCREEN: return all.top;
+    case SM_CXVIRTUALSCREEN: return all.right - all.left;
+    case SM_CYVIRTUALSCREEN: return all.bottom - all.top;
+    case SM_CXSCREEN: return primary.right - primary.left;
+    case SM_CYSCREEN: return primary.bottom - primary.top;
+    case SM_CMONITORS: return static_cast<int>(self.monitors.size());
+    default: return self.metrics_.Original<decltype(GetSystemMetrics)>()(index);
+    }
+}
+
+BOOL WINAPI FakeMonitors::Cursor(LPPOINT point)
+{
+    *point = live_->pointer;
+    return TRUE;
+}
+
+FARPROC WINAPI FakeMonitors::Lookup(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(name) && std::strcmp(name, "GetDpiForMonitor") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Dpi));
+    return live_->lookup_.Original<FARPROC WINAPI(HMODULE, LPCSTR)>()(module, name);
+}
+
+HRESULT WINAPI FakeMonitors::Dpi(HMONITOR monitor, int, UINT* x, UINT* y)
+{
+    const int i = FakeIndex(monitor, live_->monitors.size());
+    if (i < 0) return E_INVALIDARG;
+    *x = *y = static_cast<UINT>(live_->monitors[i].dpi);
+    return S_OK;
+}
+
 }  // namespace test

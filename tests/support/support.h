@@ -488,6 +488,36 @@ private:
     static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCSTR name);
 };
 
+// The monitors as the test lays them out: MonitorFromPoint, MonitorFromRect,
+// GetMonitorInfoA, the virtual screen's metrics, GetCursorPos and
+// GetDpiForMonitor (looked up through GetProcAddress) answer from `monitors`,
+// the first of which is the primary, and `pointer`. Monitors the system
+// names itself (MonitorFromWindow) still get their own answers. Without
+// `virtualScreen` the screen's metrics stay the system's: the snapshot is
+// then the real display's.
+struct FakeMonitor {
+    RECT rect;
+    int dpi;
+};
+class FakeMonitors : public Fake<FakeMonitors> {
+public:
+    explicit FakeMonitors(std::vector<FakeMonitor> laidOut, POINT at = {0, 0}, bool virtualScreen = true);
+    bool Installed() const;
+    std::vector<FakeMonitor> monitors;
+    POINT pointer;
+    bool screen;
+
+private:
+    static HMONITOR WINAPI FromPoint(POINT point, DWORD flags);
+    static HMONITOR WINAPI FromRect(LPCRECT rect, DWORD flags);
+    static BOOL WINAPI Info(HMONITOR monitor, LPMONITORINFO info);
+    static int WINAPI Metrics(int index);
+    static BOOL WINAPI Cursor(LPPOINT point);
+    static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name);
+    static HRESULT WINAPI Dpi(HMONITOR monitor, int type, UINT* x, UINT* y);
+    ImportHook fromRect_, info_, metrics_, cursor_, lookup_;
+};
+
 // LoadBitmapA: bitmap `missing` (0: none) is not there, every other loads.
 class MissingBitmap : public Fake<MissingBitmap> {
 public:
