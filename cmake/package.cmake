@@ -1,6 +1,8 @@
 # The release package: build/dist/Wingzap-<version>-win32.zip holding
 # Wingzap.exe, README.txt and LICENSE, made by CPack at every build of the
-# shipped exe, and its checksum beside it in sha256sum's format.
+# shipped exe, and its checksum beside it in sha256sum's format; beside it
+# the installer Wingzap-<version>-setup.exe (installer/wingzap.nsi) with the
+# same files, and its checksum.
 
 # The texts with CRLF line ends: Notepad before Windows 10 shows a text
 # with bare LF line ends as one long line.
@@ -39,3 +41,18 @@ add_custom_command(OUTPUT ${WINGZAP_ZIP} ${WINGZAP_ZIP}.sha256
   COMMENT "Packing dist/Wingzap-${PROJECT_VERSION}-win32.zip"
   VERBATIM)
 add_custom_target(release_zip ALL DEPENDS ${WINGZAP_ZIP} ${WINGZAP_ZIP}.sha256)
+
+# The installer, made by NSIS from the same exe and texts.
+find_program(MAKENSIS makensis REQUIRED)
+set(WINGZAP_SETUP ${CMAKE_BINARY_DIR}/dist/Wingzap-${PROJECT_VERSION}-setup.exe)
+add_custom_command(OUTPUT ${WINGZAP_SETUP} ${WINGZAP_SETUP}.sha256
+  COMMAND ${CMAKE_COMMAND} -DMAKENSIS=${MAKENSIS} -DSOURCE=${CMAKE_SOURCE_DIR} -DBINARY=${CMAKE_BINARY_DIR}
+          -DVERSION=${PROJECT_VERSION} -DSETUP=${WINGZAP_SETUP} -P ${CMAKE_SOURCE_DIR}/cmake/setup.cmake
+  DEPENDS Wingzap ${CMAKE_BINARY_DIR}/package/README.txt ${CMAKE_BINARY_DIR}/package/LICENSE
+          ${CMAKE_BINARY_DIR}/art/app.ico ${CMAKE_SOURCE_DIR}/installer/wingzap.nsi
+          ${CMAKE_SOURCE_DIR}/cmake/setup.cmake ${CMAKE_SOURCE_DIR}/src/res/resource.h
+          ${CMAKE_SOURCE_DIR}/src/app/app.h ${CMAKE_SOURCE_DIR}/src/store/store.cpp
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMENT "Making dist/Wingzap-${PROJECT_VERSION}-setup.exe"
+  VERBATIM)
+add_custom_target(release_setup ALL DEPENDS ${WINGZAP_SETUP} ${WINGZAP_SETUP}.sha256)

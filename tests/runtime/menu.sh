@@ -43,33 +43,10 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+source "$(dirname "$0")/desktop.sh"
 
-reg_set() { "$WINELOADER" reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
-# Reads the key once; reg_get then prints a value of it as a decimal
-# number, nothing when it is not stored.
-reg_read() { "$WINELOADER" reg query "$KEY" 2>/dev/null | tr -d '\r' >"$WORK/key.txt"; }
-reg_get() {
-    local value
-    value=$(awk -v n="$1" '$1 == n && $2 == "REG_DWORD" { print $3 }' "$WORK/key.txt")
-    [ -n "$value" ] && echo $((value))
-}
-
-# The virtual desktop only: the X screen around it is larger.
-# (Only ever of the root window: import of a single window can hang.)
-shot() { timeout 10 import -window root -crop 1024x768+0+0 +repage "$1" 2>/dev/null; }
 # Colour of one pixel of a screenshot, as #RRGGBB.
 pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | awk 'NR == 2 { print substr($3, 1, 7) }'; }
-
-# Polls `condition` every 0.1 s until it succeeds or `seconds` have passed.
-wait_for() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@"; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
 
 # A person does something again when the first try brought nothing: a click
 # that finds the program busy (still leaving its menu, say) is ignored by
@@ -149,26 +126,6 @@ background_width() {
 flying() { [ "$(background_width)" = 1024 ]; }
 parked() { [ "$(background_width)" = 1 ]; }
 
-program_ended() { ! kill -0 "$PROGRAM_PID" 2>/dev/null; }
-
-# The tray icon: the pixels at the right end of the taskbar that are not the
-# taskbar's own colour. Sets ICON_X, ICON_Y (its centre).
-ICON_X=
-ICON_Y=
-find_icon() {
-    shot "$WORK/tray.png"
-    convert "$WORK/tray.png" -crop 120x16+904+751 +repage -depth 8 txt:- |
-        awk 'NR > 1 { split($1, p, /[,:]/); print p[1] + 904, p[2] + 751, $3 }' >"$WORK/tray.txt"
-    local taskbar
-    taskbar=$(awk '{ print $3 }' "$WORK/tray.txt" | sort | uniq -c | sort -rn | awk 'NR == 1 { print $2 }')
-    set -- $(awk -v bg="$taskbar" '$3 != bg {
-            if (n++ == 0) { x0 = x1 = $1; y0 = y1 = $2 }
-            if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1; if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2 }
-        END { if (n >= 20) print int((x0 + x1) / 2), int((y0 + y1) / 2) }' "$WORK/tray.txt")
-    [ $# -eq 2 ] || return 1
-    ICON_X=$1
-    ICON_Y=$2
-}
 icon_of() { convert "$1" -crop "16x16+$((ICON_X - 8))+$((ICON_Y - 8))" +repage "$2"; }
 icon_picture() { shot "$WORK/i.png" && icon_of "$WORK/i.png" "$1"; }
 differ() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1)" != 0 ]; }
@@ -197,7 +154,6 @@ type_speed() {
 press_ok() { set -- $DIALOG && xdotool mousemove $(($1 + 214)) $(($2 + 255)) click 1; }
 press_cancel() { set -- $DIALOG && xdotool mousemove $(($1 + 314)) $(($2 + 255)) click 1; }
 
-background_exists() { [ -n "$(xdotool search --name '^Background$' 2>/dev/null)" ]; }
 start_program() {
     env "$@" "$WINELOADER" "$EXE" >/dev/null 2>&1 &
     PROGRAM_PID=$!
