@@ -773,40 +773,7 @@ bool SaveScreenshot(const Screenshot& shot, const char* name)
     return test::SaveBmp(shot, test::TestDir() + "/" + name);
 }
 
-// Left-button presses at a screen point, as the user's mouse makes them: the
-// pointer moves there, and the button goes down once it is there. Every
-// event carries the point itself: under Wine a late X event can shift the
-// pointer between two calls, and a press at "wherever the pointer is" then
-// lands elsewhere.
-testing::AssertionResult Click(int x, int y, int presses)
-{
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    auto event = [&](DWORD button) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        // Rounded up, so that the system's scaling back down gives the pixel.
-        in.mi.dx = static_cast<LONG>((static_cast<int64_t>(x) * 65536 + width - 1) / width);
-        in.mi.dy = static_cast<LONG>((static_cast<int64_t>(y) * 65536 + height - 1) / height);
-        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
-        return in;
-    };
-    // The X pointer is moved as a hand moves it: Wine's SetCursorPos leaves
-    // it where it was when it cannot grab it, and the next X event then takes
-    // the Windows pointer back there.
-    if (!test::MoveXPointer(x, y)) SetCursorPos(x, y);
-    POINT at = {};
-    testing::AssertionResult there = test::Awaited("the pointer at the point", [&] {
-        return GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1;
-    }, 3000);
-    if (!there) return there << "; it is at " << at.x << "," << at.y << ", not " << x << "," << y;
-    std::vector<INPUT> input;
-    for (int i = 0; i < presses; ++i) {
-        input.push_back(event(MOUSEEVENTF_LEFTDOWN));
-        input.push_back(event(MOUSEEVENTF_LEFTUP));
-    }
-    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-    return testing::AssertionSuccess();
-}
+using test::Click;
 
 RECT WindowRect(HWND window)
 {

@@ -292,6 +292,40 @@ void PumpMessages()
     }
 }
 
+// Every event carries the point itself: under Wine a late X event can shift
+// the pointer between two calls, and a press at "wherever the pointer is"
+// then lands elsewhere. The point is given on the whole virtual screen.
+testing::AssertionResult Click(int x, int y, int presses)
+{
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    auto event = [&](DWORD button) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        // Rounded up, so that the system's scaling back down gives the pixel.
+        in.mi.dx = static_cast<LONG>((static_cast<int64_t>(x - left) * 65536 + width - 1) / width);
+        in.mi.dy = static_cast<LONG>((static_cast<int64_t>(y - top) * 65536 + height - 1) / height);
+        in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | button;
+        return in;
+    };
+    // The X pointer is moved as a hand moves it: Wine's SetCursorPos leaves
+    // it where it was when it cannot grab it, and the next X event then takes
+    // the Windows pointer back there.
+    if (!test::MoveXPointer(x, y)) SetCursorPos(x, y);
+    POINT at = {};
+    testing::AssertionResult there = test::Awaited("the pointer at the point", [&] {
+        return GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1;
+    }, 3000);
+    if (!there) return there << "; it is at " << at.x << "," << at.y << ", not " << x << "," << y;
+    std::vector<INPUT> input;
+    for (int i = 0; i < presses; ++i) {
+        input.push_back(event(MOUSEEVENTF_LEFTDOWN));
+        input.push_back(event(MOUSEEVENTF_LEFTUP));
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+    return testing::AssertionSuccess();
+}
+
 bool MoveXPointer(int x, int y)
 {
     // Wine starts a Unix program like any other, with this environment.

@@ -123,6 +123,11 @@ void PumpMessages();
 // where there is no xdotool to run.
 bool MoveXPointer(int x, int y);
 
+// Left-button presses at a screen point of any monitor, as the user's mouse
+// makes them: the pointer moves there, and the button goes down once it is
+// there.
+testing::AssertionResult Click(int x, int y, int presses);
+
 // Pixel of the live screen.
 COLORREF ScreenPixel(int x, int y);
 

@@ -1,7 +1,11 @@
 // The world of the two-monitor runs (runtime/two_monitors.sh): what Wine
 // reports there, printed, and checked against the layout the script asks of
-// its X server. The rows that fly the program on two monitors stand on it.
+// its X server; then the real program on it: both monitors frozen, the
+// chicken on the one under the pointer, a shot there.
 #include "support.h"
+
+#include "app/app.h"
+#include "res/resource.h"
 
 #include <cstdio>
 #include <vector>
@@ -124,6 +128,75 @@ TEST(TwoMonitors, TheTrayIconGoesIntoWinesOwnTrayWindow)
     EXPECT_EQ(MonitorFromRect(&r, MONITOR_DEFAULTTONULL), MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTONULL))
         << "the tray window at " << r;
     Shell_NotifyIconA(NIM_DELETE, &icon);
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// The program with the pointer on the second monitor at its first launch:
+// the cover spans both monitors, the chicken crosses the second one in the
+// row the sequence gives for its 600 pixels, a miss there holes the window
+// under it, and the first monitor stays frozen under the cover.
+TEST(TwoMonitors, TheProgramFreezesBothAndTheChickenFliesOnThePointersMonitor)
+{
+    test::CleanRegistry registry;
+    test::WriteValue("Speed", 1);  // the first chicken at once
+    test::WriteValue("UseSound", 0);
+    const COLORREF west = RGB(0x20, 0xA0, 0x40), east = RGB(0x33, 0x66, 0xCC);
+    test::Victims victims({{"west", 200, 300, 300, 200, 0x20A040, "-"}, {"east", 1300, 300, 300, 200, 0x3366CC, "-"}});
+    ASSERT_TRUE(victims.Ready());
+    test::MoveXPointer(kOnSecond.x, kOnSecond.y);
+    ASSERT_TRUE(test::Awaited("the pointer on the second monitor", [] {
+        POINT at;
+        return GetCursorPos(&at) && at.x == kOnSecond.x && at.y == kOnSecond.y;
+    }, 5000));
+
+    test::Process program(test::RuntimeExePath());
+    ASSERT_TRUE(program.Started());
+    HWND background, sprite;
+    ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
+    ASSERT_TRUE(test::Awaited("the cover over both monitors", [&] { return WindowRect(background) == kVirtualScreen; },
+                              20000));
+    // The first flight's row: 18467 % (600 - 90) + 20; left to right, from
+    // the second monitor's left edge.
+    ASSERT_TRUE(test::Awaited("the chicken on the second monitor", [&] {
+        RECT s = WindowRect(sprite);
+        return s.right - s.left == 90 && s.left > 1024 + 20;
+    }, 20000));
+    const RECT seen = WindowRect(sprite);
+    EXPECT_EQ(127, seen.top);
+    EXPECT_LE(seen.right, kMonitors[1].area.right + 90);
+
+    // The first monitor is frozen: its window moves away unseen.
+    const POINT onWest = {350, 400};
+    ASSERT_EQ(west, test::ScreenPixel(onWest.x, onWest.y));
+    SetWindowPos(victims["west"], nullptr, 600, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT moved = WindowRect(victims["west"]);
+    EXPECT_EQ(600, moved.left) << "the window itself has moved";
+    EXPECT_EQ(west, test::ScreenPixel(onWest.x, onWest.y)) << "the frozen picture still shows it where it was";
+
+    // A miss on the second monitor's window, clear of the chicken's row.
+    const POINT shot = {1450, 420};
+    ASSERT_EQ(east, test::ScreenPixel(shot.x, shot.y));
+    ASSERT_TRUE(test::Click(shot.x, shot.y, 1));
+    ASSERT_TRUE(test::Awaited("a hole in the window on the second monitor",
+                              [&] { return test::RegionType(victims["east"]) != ERROR; }, 5000));
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetWindowRgn(victims["east"], region));
+    EXPECT_FALSE(PtInRegion(region, shot.x - 1300, shot.y - 300)) << "the hole under the shot";
+    EXPECT_TRUE(PtInRegion(region, 10, 10));
+    DeleteObject(region);
+    EXPECT_EQ(ERROR, test::RegionType(victims["west"])) << "nothing shot on the first monitor";
+
+    EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
+    EXPECT_EQ(ERROR, test::RegionType(victims["east"])) << "repaired at the quit";
+    DWORD shots = 0;
+    EXPECT_TRUE(test::ReadValue("CountMissedShots", &shots));
+    EXPECT_EQ(1u, shots);
 }
 
 }  // namespace
