@@ -694,6 +694,25 @@ TEST_F(Holes, AWindowClosedBeforeTheRepairIsSkippedAndItsCopyDeleted)
     EXPECT_EQ(g_seen.foreignDeletes, 0);
 }
 
+TEST_F(Holes, ARightToLeftWindowIsHoledUnderTheShot)
+{
+    const COLORREF colour = RGB(0x30, 0xa0, 0xa0);
+    Victims v{{"mirrored", 200, 150, 300, 200, 0x30a0a0, "l"}};
+    ASSERT_TRUE(v.Ready());
+    HWND w = v["mirrored"];
+    ASSERT_TRUE(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+    ASSERT_TRUE(test::Awaited("the window to show", [] { return test::ScreenPixel(260, 250) == colour; }, 5000));
+    // 60 pixels from its left edge. Wine keeps one rectangle per row band of
+    // a mirrored window's region, so the hole's rows lose everything right
+    // of it too: what counts is the point itself and the part left of it.
+    ShootHole(260, 250);
+    EXPECT_TRUE(test::Awaited("the hole under the shot", [] { return test::ScreenPixel(260, 250) != colour; }, 5000));
+    EXPECT_EQ(test::ScreenPixel(240, 250), colour) << "left of the hole";
+    EXPECT_EQ(test::ScreenPixel(260, 200), colour) << "above the hole";
+    RepairWindows();
+    EXPECT_EQ(RegionType(w), ERROR);
+}
+
 TEST_F(Holes, RepairWithAnEmptyListDoesNothing)
 {
     Victims v{{"round", 100, 100, 200, 120, 0x909030, "r"}};

@@ -55,7 +55,10 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     // the screen or one whose corner lies at negative coordinates).
     HRGN shape = CopyOwnRegion(window);
     if (!shape) shape = CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
-    int cx = g_holes.ShotPoint.x - r.left, cy = g_holes.ShotPoint.y - r.top;
+    // A right-to-left window's region runs from its right edge.
+    const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+    int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
+    int cy = g_holes.ShotPoint.y - r.top;
     HRGN hole = CreateEllipticRgn(cx - kHoleRadius, cy - kHoleRadius, cx + kHoleRadius, cy + kHoleRadius);
     HRGN result = CreateRectRgn(0, 0, 0, 0);
     if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR &&
