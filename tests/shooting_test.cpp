@@ -694,6 +694,34 @@ TEST_F(Holes, AWindowClosedBeforeTheRepairIsSkippedAndItsCopyDeleted)
     EXPECT_EQ(g_seen.foreignDeletes, 0);
 }
 
+TEST_F(Holes, AWindowThatDoesNotAnswerGetsNoHoleAndKeepsItsOldOneUntilItAnswers)
+{
+    Victims hanging{{"hung", 100, 100, 300, 200, 0xa03030, "-"}};
+    Victims answering{{"alive", 150, 150, 300, 200, 0x30a030, "-"}};
+    ASSERT_TRUE(hanging.Ready() && answering.Ready());
+    HWND hung = hanging["hung"], alive = answering["alive"];
+    g_seen.ledger = true;
+    ShootHole(200, 200);
+    ASSERT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}})));
+    ASSERT_TRUE(hanging.Hang());
+
+    // The shot and the repair come back, and the window that answers is served.
+    ShootHole(250, 250);
+    EXPECT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}}))) << "no second hole while it does not answer";
+    EXPECT_TRUE(HasRegion(alive, Holed(Box(300, 200), {{50, 50}, {100, 100}})));
+    RepairWindows();
+    EXPECT_EQ(RegionType(alive), ERROR);
+    EXPECT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}}))) << "its hole stays";
+    EXPECT_EQ(TimesListed(hung), 1);
+
+    ASSERT_TRUE(hanging.Release());
+    RepairWindows();
+    g_seen.ledger = false;
+    EXPECT_EQ(RegionType(hung), ERROR);
+    EXPECT_TRUE(g_holes.HoledWindowList.empty());
+    EXPECT_TRUE(g_seen.owned.empty()) << g_seen.owned.size() << " region(s) never deleted nor handed over";
+}
+
 TEST_F(Holes, ARightToLeftWindowIsHoledUnderTheShot)
 {
     const COLORREF colour = RGB(0x30, 0xa0, 0xa0);
@@ -981,8 +1009,11 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     ASSERT_GT(launchMs, 1000);
 
     Victims v{{"target", 300, 420, 260, 200, 0xc828a0, "-"}};
-    ASSERT_TRUE(v.Ready());
-    HWND target = v["target"];
+    // Another program's hidden window under the shot, which stops answering
+    // after its first hole.
+    Victims hanging{{"hung", 400, 480, 100, 100, 0x808080, "h"}};
+    ASSERT_TRUE(v.Ready() && hanging.Ready());
+    HWND target = v["target"], hung = hanging["hung"];
     ASSERT_TRUE(test::Awaited("the victim window to show", [&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000));
 
     const DWORD started = GetTickCount();
@@ -1017,19 +1048,33 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     }
     EXPECT_TRUE(SaveScreenshot(CaptureScreen(), "shooting-flight.bmp"));
 
-    // A double-click on the background over the victim, away from the chicken,
+    // A click on the background over the victim, away from the chicken,
     // once the chicken moves: the program is past its launch and handles
     // input again (clicks sent while it was still launching got lost under load).
     // The chicken has a second or more to fly: with Speed 1 the next one comes
     // at once, and a click in the gap between two flights reaches the victim.
-    ASSERT_TRUE(test::Awaited("the chicken to fly clear of the shot's point", [&] {
+    const auto clearOfTheShot = [&] {
         RECT s = WindowRect(sprite);
         bool moving = s.right - s.left == 90 && s.left > 100 && s.left < screenWidth - 190;
         InflateRect(&s, 40, 40);
         return moving && !PtInRect(&s, shot);
-    }, 20000));
-    ASSERT_TRUE(Click(shot.x, shot.y, 2));
-    ASSERT_TRUE(test::Awaited("a hole from the shot", [&] { return RegionType(target) != ERROR; }, 5000));
+    };
+    ASSERT_TRUE(test::Awaited("the chicken to fly clear of the shot's point", clearOfTheShot, 20000));
+    ASSERT_TRUE(Click(shot.x, shot.y, 1));
+    ASSERT_TRUE(test::Awaited("a hole from the shot", [&] {
+        return RegionType(target) != ERROR && RegionType(hung) != ERROR;
+    }, 5000));
+    // A shot over a window that does not answer: the flight goes on at once.
+    // (Not the second press of a double-click: a window that stops answering
+    // amid the region call of a shot would hold the program up.)
+    ASSERT_TRUE(hanging.Hang());
+    ASSERT_TRUE(test::Awaited("the chicken still clear of the shot's point", clearOfTheShot, 20000));
+    ASSERT_TRUE(Click(shot.x, shot.y, 1));
+    const RECT shotAt = WindowRect(sprite);
+    ASSERT_TRUE(test::Awaited("the chicken to fly on after the shot", [&] {
+        RECT now = WindowRect(sprite);
+        return !EqualRect(&shotAt, &now);
+    }, 2000));
     // With sound a person hears the bang before aiming again: a press at
     // once would cut the shot's sound off.
     long startUp = -1, launch = -1, bang = -1;
@@ -1083,8 +1128,14 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     for (POINT d : around)
         EXPECT_EQ(holed.Colour(shot.x + d.x, shot.y + d.y), victimColour) << "beside the hole at " << d.x << "," << d.y;
 
-    // Quitting gives every window its full shape back.
-    EXPECT_EQ(test::QuitThroughTheMenu(program, background), 0u);
+    // Reset Windows gives every window that answers its full shape back; the
+    // hung one keeps its hole, and the quit does not wait for it either.
+    PostMessageA(background, WM_COMMAND, CMD_RESET_WINDOWS, 0);
+    EXPECT_TRUE(test::Awaited("Reset Windows", [&] { return RegionType(target) == ERROR; }, 5000));
+    EXPECT_NE(RegionType(hung), ERROR);
+    EXPECT_EQ(test::QuitThroughTheMenu(program, background, 5000), 0u);
+    EXPECT_NE(RegionType(hung), ERROR) << "the hung window was touched";
+    ASSERT_TRUE(hanging.Release());
     EXPECT_EQ(RegionType(target), ERROR);
     EXPECT_TRUE(test::Awaited("the victim whole again", [&] { return test::ScreenPixel(shot.x, shot.y) == victimColour; }, 5000));
     Screenshot repaired = CaptureScreen();
@@ -1094,7 +1145,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     EXPECT_EQ(Stored("CountHits"), 1u);
     EXPECT_GT(Stored("TimeSum"), 0u);
     EXPECT_NE(Stored("TimeSum"), 0xDEADBEEFu);
-    // Both presses of the double-click, and any press that missed the chicken.
+    // The shot, the one over the hung window, and any press that missed the
+    // chicken.
     EXPECT_EQ(Stored("CountMissedShots"), static_cast<DWORD>(2 + presses - 1));
     EXPECT_EQ(Stored("CountMissedChicken"), 0u);
 

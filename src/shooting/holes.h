@@ -9,12 +9,26 @@ struct HoledWindow {
     HRGN original;  // the window's own region before its first hole; ours until handed back
 };
 
+struct ThreadAnswer {
+    DWORD thread;
+    bool answered;
+};
+
 struct HoleState {
     std::vector<HoledWindow> HoledWindowList;  // newest first, each window once
     POINT ShotPoint;
+    // The threads asked during the shot or repair under way, and whether
+    // they answered: each is asked once, however many windows it has.
+    std::vector<ThreadAnswer> askedThreads;
 };
 extern HoleState g_holes;
 
+// How long a shot or a repair waits for one other program's window before
+// it leaves it as it is.
+inline constexpr UINT kAnswerMilliseconds = 250;
+
 BOOL ShootHole(int x, int y);
 BOOL CALLBACK PunchHole(HWND window, LPARAM);
+// Gives every holed window its own shape back; a window that does not
+// answer keeps its hole, and its place in the list, for the next repair.
 void RepairWindows();
