@@ -665,11 +665,24 @@ TEST_F(Holes, OwnRegionsAreKeptAndGivenBackPlainWindowsGetNone)
     EXPECT_TRUE(HasRegion(v["round"], Holed(CreateEllipticRgn(0, 0, 300, 200), {{150, 100}, {100, 70}})));
     EXPECT_EQ(TimesListed(v["round"]), 1);
 
+    // A window that sets a shape of its own after its hole keeps it, also
+    // when a later hole builds on it.
+    Victims skinned{{"reshaped", 450, 350, 200, 200, 0x40c0c0, "-"}, {"reshapedThenShot", 700, 350, 200, 200, 0xc0c040, "-"}};
+    ASSERT_TRUE(skinned.Ready());
+    g_seen.ledger = true;
+    ShootHole(550, 450);
+    ShootHole(800, 450);
+    ASSERT_TRUE(skinned.Reshape("reshaped") && skinned.Reshape("reshapedThenShot"));
+    ShootHole(750, 400);
     RepairWindows();
+    g_seen.ledger = false;
     EXPECT_TRUE(g_holes.HoledWindowList.empty());
     EXPECT_TRUE(HasRegion(v["round"], CreateEllipticRgn(0, 0, 300, 200)));
     EXPECT_EQ(RegionType(v["empty"]), NULLREGION);
     EXPECT_EQ(RegionType(v["plain"]), ERROR);
+    EXPECT_TRUE(HasRegion(skinned["reshaped"], CreateRectRgn(10, 10, 190, 190)));
+    EXPECT_TRUE(HasRegion(skinned["reshapedThenShot"], CreateRectRgn(10, 10, 190, 190)));
+    EXPECT_TRUE(g_seen.owned.empty()) << "what the program kept is freed";
 }
 
 TEST_F(Holes, AWindowClosedBeforeTheRepairIsSkippedAndItsCopyDeleted)

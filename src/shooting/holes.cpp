@@ -49,6 +49,13 @@ static bool Answers(HWND window)
     return answered;
 }
 
+static DWORD OwnerProcess(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
 // A copy of the window's own region, or none when it has none.
 static HRGN CopyOwnRegion(HWND window)
 {
@@ -60,33 +67,73 @@ static HRGN CopyOwnRegion(HWND window)
     return copy;
 }
 
-// Each window enters the list once, with the shape it had before its first hole.
-static void RememberOriginalShape(HWND window)
+static bool SameRegion(HRGN a, HRGN b)
 {
-    for (const HoledWindow& h : g_holes.HoledWindowList)
-        if (h.window == window) return;
-    g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(), HoledWindow{window, CopyOwnRegion(window)});
+    if (!a || !b) return a == b;
+    return EqualRgn(a, b) != FALSE;
+}
+
+static void Replace(HRGN& kept, HRGN region)
+{
+    if (kept) DeleteObject(kept);
+    kept = region;
+}
+
+static void Forget(HoledWindow& h)
+{
+    Replace(h.original, nullptr);
+    Replace(h.lastSet, nullptr);
+}
+
+// The window's entry, or none. An entry whose handle now names a window of
+// another process is stale (its window is gone) and goes.
+static HoledWindow* Entry(HWND window)
+{
+    std::vector<HoledWindow>& list = g_holes.HoledWindowList;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->window != window) continue;
+        if (it->process == OwnerProcess(window)) return &*it;
+        Forget(*it);
+        list.erase(it);
+        return nullptr;
+    }
+    return nullptr;
 }
 
 BOOL CALLBACK PunchHole(HWND window, LPARAM)
 {
     RECT r;
     if (!GetWindowRect(window, &r) || IsSpared(window, r)) return TRUE;
+    HoledWindow* entry = Entry(window);
 
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
     // the screen or one whose corner lies at negative coordinates).
-    HRGN shape = CopyOwnRegion(window);
-    if (!shape) shape = CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
+    HRGN own = CopyOwnRegion(window);
+    // A window that set a shape of its own since its last hole keeps that
+    // one at the repair.
+    const bool ownShape = !entry || !SameRegion(own, entry->lastSet);
+    HRGN shape = own ? own : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
     // A right-to-left window's region runs from its right edge.
     const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
     int cy = g_holes.ShotPoint.y - r.top;
     HRGN hole = CreateEllipticRgn(cx - kHoleRadius, cy - kHoleRadius, cx + kHoleRadius, cy + kHoleRadius);
     HRGN result = CreateRectRgn(0, 0, 0, 0);
-    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR && Answers(window)) {
-        RememberOriginalShape(window);
-        if (SetWindowRgn(window, result, TRUE)) result = nullptr;  // the system's now
+    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR && Answers(window) &&
+        SetWindowRgn(window, result, TRUE)) {
+        result = nullptr;  // the system's now
+        if (!entry) {
+            g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(),
+                                           HoledWindow{window, OwnerProcess(window), nullptr, nullptr});
+            entry = &g_holes.HoledWindowList.front();
+        }
+        if (ownShape) {
+            Replace(entry->original, own);
+            if (shape == own) shape = nullptr;
+        }
+        // As the system keeps it, which may differ from what it was given.
+        Replace(entry->lastSet, CopyOwnRegion(window));
     }
     if (result) DeleteObject(result);
     if (hole) DeleteObject(hole);
@@ -94,18 +141,29 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     return TRUE;
 }
 
+// Only while the window still has the region the last hole gave it: a shape
+// it set itself since stays.
+static void GiveBack(HoledWindow& h)
+{
+    HRGN now = CopyOwnRegion(h.window);
+    if (SameRegion(now, h.lastSet) && SetWindowRgn(h.window, h.original, TRUE)) h.original = nullptr;  // the system's
+    if (now) DeleteObject(now);
+}
+
 void RepairWindows()
 {
     g_holes.askedThreads.clear();
     std::vector<HoledWindow> unanswered;
     for (HoledWindow& h : g_holes.HoledWindowList) {
-        if (IsWindow(h.window) && !Answers(h.window)) {
-            unanswered.push_back(h);  // keeps its hole, and its region, for the next repair
+        // A window gone, or a handle that now names another program's
+        // window, is only forgotten.
+        const bool ours = IsWindow(h.window) && OwnerProcess(h.window) == h.process;
+        if (ours && !Answers(h.window)) {
+            unanswered.push_back(h);  // keeps its hole, and its regions, for the next repair
             continue;
         }
-        // A window closed since its hole fails here; its region stays ours.
-        if (!SetWindowRgn(h.window, h.original, TRUE) && h.original) DeleteObject(h.original);
-        h.original = nullptr;
+        if (ours) GiveBack(h);
+        Forget(h);
     }
     g_holes.HoledWindowList.swap(unanswered);
 }

@@ -6,7 +6,9 @@
 
 struct HoledWindow {
     HWND window;
-    HRGN original;  // the window's own region before its first hole; ours until handed back
+    DWORD process;  // the window's owner: a recycled handle naming another program's window is not ours
+    HRGN original;  // the window's own region before its first hole, or none; ours until handed back
+    HRGN lastSet;   // the region as the system gave it back after the last hole; ours
 };
 
 struct ThreadAnswer {
