@@ -149,6 +149,22 @@ BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
     return result;
 }
 
+// The shut-down's two writes: the counters (the program's only registry
+// writes outside the dialog) and the repair of a holed window.
+decltype(&RegSetValueExA) g_realSetValue = nullptr;
+decltype(&SetWindowRgn) g_realSetRegion = nullptr;
+LONG WINAPI LoggedSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (g_steps.empty() || g_steps.back() != "counters") g_steps.push_back("counters");
+    return g_realSetValue(key, name, reserved, type, data, size);
+}
+int WINAPI LoggedSetRegion(HWND window, HRGN region, BOOL redraw)
+{
+    const char* step = region ? "region" : "repair";
+    if (g_steps.empty() || g_steps.back() != step) g_steps.push_back(step);
+    return g_realSetRegion(window, region, redraw);
+}
+
 // Runs the program in this process; its result.
 int RunInProcess(bool destroyInLoop)
 {
@@ -168,8 +184,13 @@ int RunInProcess(bool destroyInLoop)
         test::FakeTray tray;
         tray.then = [](const test::TrayCall& c) { g_steps.push_back(test::Step(c)); };
         test::PrivateMutex mutex;
-        if (!(loop.Installed() && timers.Installed() && sound.Installed() && tray.Installed() && mutex.Installed()))
+        test::ImportHook setValue("ADVAPI32.dll", "RegSetValueExA", &LoggedSetValue);
+        test::ImportHook setRegion("USER32.dll", "SetWindowRgn", &LoggedSetRegion);
+        if (!(loop.Installed() && timers.Installed() && sound.Installed() && tray.Installed() && mutex.Installed() &&
+              setValue.Installed() && setRegion.Installed()))
             return -2;
+        g_realSetValue = setValue.Original<decltype(RegSetValueExA)>();
+        g_realSetRegion = setRegion.Original<decltype(SetWindowRgn)>();
         g_realGetMessage = loop.Original<BOOL WINAPI(LPMSG, HWND, UINT, UINT)>();
         result = WingzapMain(GetModuleHandleA(nullptr));
     }
@@ -203,7 +224,7 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     // The sound plays out before the tray icon; the first chicken is due
     // after 41 mod 600 + 300 seconds.
     const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",
-                                               "tray delete"};
+                                               "tray delete", "counters"};
     EXPECT_EQ(expected, g_steps);
     const StartedWindows& w = g_started;
     EXPECT_STREQ(kBackgroundClass, w.backgroundClass);
@@ -238,10 +259,15 @@ TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
     test::CleanRegistry registry;
     test::ResetAllModules();
     test::WriteValues({{"UseSound", 0}, {"Speed", 600}, {"CountHits", 3}, {"CountMissedChicken", 9}});
+    test::WindowGuard holed{test::LocalWindow("the user's program", 100, 100, 200, 100)};
+    ShootHole(150, 150);
+    ASSERT_NE(ERROR, test::RegionType(holed.window));
     EXPECT_EQ(0, RunInProcess(true));
     EXPECT_FALSE(g_watchdogFired) << "the loop ran on without its window";
-    const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete"};
-    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out";
+    const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete",
+                                               "counters", "repair"};
+    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out; the counters are "
+                                    "safe before the repair, which another program can hold up";
     DWORD value = 0;
     EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
     EXPECT_EQ(0u, value);
@@ -266,7 +292,16 @@ TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
         ShootHole(400, 375);
         ASSERT_NE(ERROR, test::RegionType(victim.window)) << "the shot holed the window";
         g_statistics = Statistics{21, 22, 23, 2400};
-        SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
+        g_steps.clear();
+        {
+            test::ImportHook setValue("ADVAPI32.dll", "RegSetValueExA", &LoggedSetValue);
+            test::ImportHook setRegion("USER32.dll", "SetWindowRgn", &LoggedSetRegion);
+            g_realSetValue = setValue.Original<decltype(RegSetValueExA)>();
+            g_realSetRegion = setRegion.Original<decltype(SetWindowRgn)>();
+            SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
+        }
+        EXPECT_EQ((c.repairedAndSaved ? std::vector<std::string>{"counters", "repair"} : std::vector<std::string>{}),
+                  g_steps);
         EXPECT_EQ(c.repairedAndSaved, test::RegionType(victim.window) == ERROR);
         const struct {
             const char* name;

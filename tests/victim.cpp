@@ -1,20 +1,26 @@
 // Owns windows in a process of its own, as another program's windows would
 // be, for the tests that shoot holes into them.
 //
-//   victim.exe PARENT_PID READY_EVENT TITLE:X:Y:W:H:RRGGBB:FLAGS ...
+//   victim.exe PARENT_PID READY_EVENT RELEASE_EVENT TITLE:X:Y:W:H:RRGGBB:FLAGS ...
 //
 // One borderless popup per argument, filled with its colour. FLAGS is "-" or
 // any of: r (a round region of its own), e (an empty region of its own),
-// h (hidden), m (minimised), f (in the foreground). READY_EVENT is an inherited event handle, set
-// once every window stands as asked; the windows are found by their titles.
-// The process ends when its parent ends, on a WM_QUIT posted to its thread,
-// or when its last window is destroyed.
+// h (hidden), m (minimised), f (in the foreground), l (right-to-left layout,
+// WS_EX_LAYOUTRTL). READY_EVENT and RELEASE_EVENT are inherited event
+// handles. READY_EVENT is set once every window stands as asked, and again
+// whenever the process stops pumping messages on a posted kVictimHang;
+// RELEASE_EVENT ends such a hang early. On a sent kVictimReshape a window
+// sets a region of its own. The windows are found by their titles. The
+// process ends when its parent ends, on a WM_QUIT posted to its thread, or
+// when its last window is destroyed.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/victim.h"
 
 static int g_windows = 0;
 
@@ -33,6 +39,12 @@ static LRESULT CALLBACK VictimProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     }
     case WM_ERASEBKGND: return 1;  // the paint fills everything
+    case kVictimReshape: {
+        RECT r;
+        GetWindowRect(window, &r);
+        const int inset = kVictimReshapeInset;
+        return SetWindowRgn(window, CreateRectRgn(inset, inset, r.right - r.left - inset, r.bottom - r.top - inset), TRUE);
+    }
     case WM_DESTROY:
         if (--g_windows == 0) PostQuitMessage(0);
         return 0;
@@ -47,7 +59,8 @@ static bool CreateVictim(HINSTANCE instance, const char* description)
     unsigned rgb;
     if (std::sscanf(description, "%63[^:]:%d:%d:%d:%d:%x:%15s", title, &x, &y, &w, &h, &rgb, flags) != 7) return false;
     bool hidden = std::strchr(flags, 'h') != nullptr;
-    HWND window = CreateWindowExA(0, "WingzapVictim", title, WS_POPUP | (hidden ? 0 : WS_VISIBLE), x, y, w, h,
+    DWORD exStyle = std::strchr(flags, 'l') ? WS_EX_LAYOUTRTL : 0;
+    HWND window = CreateWindowExA(exStyle, "WingzapVictim", title, WS_POPUP | (hidden ? 0 : WS_VISIBLE), x, y, w, h,
                                   nullptr, nullptr, instance, nullptr);
     if (!window) return false;
     ++g_windows;
@@ -64,9 +77,10 @@ static bool CreateVictim(HINSTANCE instance, const char* description)
 
 int main(int argc, char** argv)
 {
-    if (argc < 4) return 2;
+    if (argc < 5) return 2;
     HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::strtoul(argv[1], nullptr, 10)));
     HANDLE ready = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10)));
+    HANDLE release = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[3], nullptr, 10)));
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = VictimProc;
@@ -74,7 +88,7 @@ int main(int argc, char** argv)
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = "WingzapVictim";
     if (!RegisterClassA(&wc)) return 3;
-    for (int i = 3; i < argc; ++i)
+    for (int i = 4; i < argc; ++i)
         if (!CreateVictim(instance, argv[i])) return 4;
     SetEvent(ready);
 
@@ -85,6 +99,15 @@ int main(int argc, char** argv)
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) return 0;
+            if (msg.message == kVictimHang && !msg.hwnd) {
+                // Not a message handled until this ends: what the system
+                // sees of a hung program.
+                SetEvent(ready);
+                HANDLE ends[2] = {release, parent};
+                DWORD ended = WaitForMultipleObjects(parent ? 2 : 1, ends, FALSE, static_cast<DWORD>(msg.wParam));
+                if (ended == WAIT_OBJECT_0 + 1) return 0;  // the test is gone
+                continue;
+            }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

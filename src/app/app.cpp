@@ -32,9 +32,9 @@ int WingzapMain(HINSTANCE instance)
 
     if (StartModules(instance)) Run();
 
+    SaveStatistics();  // first: the system may end the process during the repair
     RepairWindows();
     FreeFrameBanks();
-    SaveStatistics();
     return 0;
 }
 
@@ -167,8 +167,8 @@ int Run()
 static LRESULT OnEndSession(WPARAM ending)
 {
     if (ending) {
+        SaveStatistics();  // first: the repair may not be let finish
         RepairWindows();
-        SaveStatistics();
     }
     return 0;
 }

@@ -13,6 +13,7 @@ BOOL ShootHole(int x, int y)
     g_holes.ShotPoint.y = y;
     // As large on every display: scaled to the monitor under the shot.
     g_holes.holeDiameter = MulDiv(kHoleDiameter, DpiAt(g_holes.ShotPoint), kBaseDpi);
+    g_holes.askedThreads.clear();
     return EnumWindows(PunchHole, 0);
 }
 
@@ -28,6 +29,36 @@ static bool IsSpared(HWND window, const RECT& r)
     return p.x < r.left || p.x > r.right || p.y < r.top || p.y > r.bottom;
 }
 
+// Setting another thread's window region sends that thread messages and
+// waits for them, with no time limit: a hung program (or one stopped in a
+// debugger, or suspended) would hold this thread, with the cover over the
+// screen, for as long as it hangs. So the thread is asked first, with a
+// time limit; SMTO_ABORTIFHUNG answers at once for a thread the system
+// already counts as hung, SMTO_BLOCK keeps other programs' messages from
+// coming in meanwhile. Each thread is asked once per shot or repair: a
+// round trip to another process costs about as much as a hole. A thread
+// that stops answering between its answer and a region call still holds
+// this one up until it answers; that gap is a shot's few milliseconds.
+static bool Answers(HWND window)
+{
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (thread == GetCurrentThreadId()) return true;
+    for (const ThreadAnswer& asked : g_holes.askedThreads)
+        if (asked.thread == thread) return asked.answered;
+    DWORD_PTR result;
+    const bool answered =
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerMilliseconds, &result) != 0;
+    g_holes.askedThreads.push_back({thread, answered});
+    return answered;
+}
+
+static DWORD OwnerProcess(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
 // A copy of the window's own region, or none when it has none.
 static HRGN CopyOwnRegion(HWND window)
 {
@@ -39,32 +70,74 @@ static HRGN CopyOwnRegion(HWND window)
     return copy;
 }
 
-// Each window enters the list once, with the shape it had before its first hole.
-static void RememberOriginalShape(HWND window)
+static bool SameRegion(HRGN a, HRGN b)
 {
-    for (const HoledWindow& h : g_holes.HoledWindowList)
-        if (h.window == window) return;
-    g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(), HoledWindow{window, CopyOwnRegion(window)});
+    if (!a || !b) return a == b;
+    return EqualRgn(a, b) != FALSE;
+}
+
+static void Replace(HRGN& kept, HRGN region)
+{
+    if (kept) DeleteObject(kept);
+    kept = region;
+}
+
+static void Forget(HoledWindow& h)
+{
+    Replace(h.original, nullptr);
+    Replace(h.lastSet, nullptr);
+}
+
+// The window's entry, or none. An entry whose handle now names a window of
+// another process is stale (its window is gone) and goes.
+static HoledWindow* Entry(HWND window)
+{
+    std::vector<HoledWindow>& list = g_holes.HoledWindowList;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->window != window) continue;
+        if (it->process == OwnerProcess(window)) return &*it;
+        Forget(*it);
+        list.erase(it);
+        return nullptr;
+    }
+    return nullptr;
 }
 
 BOOL CALLBACK PunchHole(HWND window, LPARAM)
 {
     RECT r;
     if (!GetWindowRect(window, &r) || IsSpared(window, r)) return TRUE;
-    RememberOriginalShape(window);
+    HoledWindow* entry = Entry(window);
 
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
     // the screen or one whose corner lies at negative coordinates).
-    HRGN shape = CopyOwnRegion(window);
-    if (!shape) shape = CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
-    int cx = g_holes.ShotPoint.x - r.left, cy = g_holes.ShotPoint.y - r.top;
+    HRGN own = CopyOwnRegion(window);
+    // A window that set a shape of its own since its last hole keeps that
+    // one at the repair.
+    const bool ownShape = !entry || !SameRegion(own, entry->lastSet);
+    HRGN shape = own ? own : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
+    // A right-to-left window's region runs from its right edge.
+    const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+    int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
+    int cy = g_holes.ShotPoint.y - r.top;
     const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
     HRGN hole = CreateEllipticRgn(left, top, left + d, top + d);
     HRGN result = CreateRectRgn(0, 0, 0, 0);
-    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR &&
+    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR && Answers(window) &&
         SetWindowRgn(window, result, TRUE)) {
         result = nullptr;  // the system's now
+        if (!entry) {
+            g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(),
+                                           HoledWindow{window, OwnerProcess(window), nullptr, nullptr});
+            entry = &g_holes.HoledWindowList.front();
+        }
+        if (ownShape) {
+            Replace(entry->original, own);
+            if (shape == own) shape = nullptr;
+        }
+        // As the system keeps it, which may differ from what it was given.
+        Replace(entry->lastSet, CopyOwnRegion(window));
     }
     if (result) DeleteObject(result);
     if (hole) DeleteObject(hole);
@@ -72,13 +145,29 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     return TRUE;
 }
 
-// Every holed window gets its own shape back: its original region, or none.
+// Only while the window still has the region the last hole gave it: a shape
+// it set itself since stays.
+static void GiveBack(HoledWindow& h)
+{
+    HRGN now = CopyOwnRegion(h.window);
+    if (SameRegion(now, h.lastSet) && SetWindowRgn(h.window, h.original, TRUE)) h.original = nullptr;  // the system's
+    if (now) DeleteObject(now);
+}
+
 void RepairWindows()
 {
+    g_holes.askedThreads.clear();
+    std::vector<HoledWindow> unanswered;
     for (HoledWindow& h : g_holes.HoledWindowList) {
-        // A window closed since its hole fails here; its region stays ours.
-        if (!SetWindowRgn(h.window, h.original, TRUE) && h.original) DeleteObject(h.original);
-        h.original = nullptr;
+        // A window gone, or a handle that now names another program's
+        // window, is only forgotten.
+        const bool ours = IsWindow(h.window) && OwnerProcess(h.window) == h.process;
+        if (ours && !Answers(h.window)) {
+            unanswered.push_back(h);  // keeps its hole, and its regions, for the next repair
+            continue;
+        }
+        if (ours) GiveBack(h);
+        Forget(h);
     }
-    g_holes.HoledWindowList.clear();
+    g_holes.HoledWindowList.swap(unanswered);
 }

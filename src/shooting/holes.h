@@ -6,16 +6,32 @@
 
 struct HoledWindow {
     HWND window;
-    HRGN original;  // the window's own region before its first hole; ours until handed back
+    DWORD process;  // the window's owner: a recycled handle naming another program's window is not ours
+    HRGN original;  // the window's own region before its first hole, or none; ours until handed back
+    HRGN lastSet;   // the region as the system gave it back after the last hole; ours
+};
+
+struct ThreadAnswer {
+    DWORD thread;
+    bool answered;
 };
 
 struct HoleState {
     std::vector<HoledWindow> HoledWindowList;  // newest first, each window once
     POINT ShotPoint;
     int holeDiameter;  // of the shot being punched: 30 pixels at 96 dpi
+    // The threads asked during the shot or repair under way, and whether
+    // they answered: each is asked once, however many windows it has.
+    std::vector<ThreadAnswer> askedThreads;
 };
 extern HoleState g_holes;
 
+// How long a shot or a repair waits for one other program's window before
+// it leaves it as it is.
+inline constexpr UINT kAnswerMilliseconds = 250;
+
 BOOL ShootHole(int x, int y);
 BOOL CALLBACK PunchHole(HWND window, LPARAM);
+// Gives every holed window its own shape back; a window that does not
+// answer keeps its hole, and its place in the list, for the next repair.
 void RepairWindows();

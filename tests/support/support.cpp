@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "res/resource.h"
 #include "store/store.h"
+#include "victim.h"
 
 namespace test {
 
@@ -625,10 +626,10 @@ testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* spri
     return seen;
 }
 
-DWORD QuitThroughTheMenu(const Process& p, HWND background)
+DWORD QuitThroughTheMenu(const Process& p, HWND background, DWORD ms)
 {
     PostMessageA(background, WM_COMMAND, CMD_QUIT, 0);
-    return p.Wait(20000);
+    return p.Wait(ms);
 }
 
 }  // namespace test
@@ -664,10 +665,12 @@ Victims::Victims(std::initializer_list<VictimWindow> wanted)
     static int serial = 0;
     ++serial;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE ready = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+    readyEvent_ = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+    releaseEvent_ = CreateEventA(&inherit, TRUE, FALSE, nullptr);
     char command[2048];
-    int n = std::snprintf(command, sizeof command, "\"%s\\victim.exe\" %lu %llu", OwnFolder().c_str(),
-                          GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(ready)));
+    int n = std::snprintf(command, sizeof command, "\"%s\\victim.exe\" %lu %llu %llu", OwnFolder().c_str(),
+                          GetCurrentProcessId(), static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(readyEvent_)),
+                          static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(releaseEvent_)));
     std::vector<std::pair<std::string, std::string>> titles;
     for (const VictimWindow& s : wanted) {
         char title[64];
@@ -681,20 +684,46 @@ Victims::Victims(std::initializer_list<VictimWindow> wanted)
     started_ = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
                               &process_) != 0;
     if (started_) {
-        HANDLE waits[2] = {ready, process_.hProcess};
+        HANDLE waits[2] = {readyEvent_, process_.hProcess};
         ready_ = WaitForMultipleObjects(2, waits, FALSE, 15000) == WAIT_OBJECT_0;
     }
-    CloseHandle(ready);
     for (const auto& t : titles) windows_[t.first] = FindWindowA(nullptr, t.second.c_str());
 }
 
 Victims::~Victims()
 {
-    if (!started_) return;
-    PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    if (started_) {
+        SetEvent(releaseEvent_);  // a hung victim would not see the quit
+        PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0);
+        if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    CloseHandle(readyEvent_);
+    CloseHandle(releaseEvent_);
+}
+
+bool Victims::Hang(DWORD ms) const
+{
+    if (!ready_) return false;
+    ResetEvent(readyEvent_);
+    ResetEvent(releaseEvent_);
+    return PostThreadMessageA(process_.dwThreadId, kVictimHang, ms, 0) &&
+           WaitForSingleObject(readyEvent_, 5000) == WAIT_OBJECT_0;
+}
+
+bool Victims::Release() const
+{
+    SetEvent(releaseEvent_);
+    DWORD_PTR result;
+    return !windows_.empty() &&
+           SendMessageTimeoutA(windows_.begin()->second, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result) != 0;
+}
+
+bool Victims::Reshape(const std::string& name) const
+{
+    DWORD_PTR done = 0;
+    return SendMessageTimeoutA((*this)[name], kVictimReshape, 0, 0, SMTO_BLOCK, 5000, &done) && done;
 }
 
 bool Victims::Ready() const

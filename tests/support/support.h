@@ -265,8 +265,8 @@ std::vector<HWND> BackgroundWindows(DWORD process);
 // after the background window.
 testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* sprite);
 // Ends the program as the tray menu's Quit does: its exit code, or
-// STILL_ACTIVE while it runs on after 20 s.
-DWORD QuitThroughTheMenu(const Process& p, HWND background);
+// STILL_ACTIVE while it runs on after `ms`.
+DWORD QuitThroughTheMenu(const Process& p, HWND background, DWORD ms = 20000);
 
 }  // namespace test
 
@@ -300,7 +300,9 @@ struct VictimWindow {
     const char* name;
     int x, y, width, height;
     unsigned rgb;       // 0xRRGGBB
-    const char* flags;  // "-", or r (round region), e (empty region), h (hidden), m (minimised), f (foreground)
+    // "-", or r (round region), e (empty region), h (hidden), m (minimised),
+    // f (foreground), l (right-to-left layout)
+    const char* flags;
 };
 
 // Windows owned by a second process, victim.exe (built beside the test
@@ -318,8 +320,17 @@ public:
     HWND operator[](const std::string& name) const;
     // Closes one window as its owner would on WM_CLOSE.
     bool Close(const std::string& name) const;
+    // The process stops pumping messages, as a hung program does, for `ms`
+    // or until Release(); true once it has stopped.
+    bool Hang(DWORD ms = INFINITE) const;
+    // Ends a hang; true once the windows answer again.
+    bool Release() const;
+    // One window sets a region of its own (kVictimReshape), as a skinned
+    // program does; true once it has.
+    bool Reshape(const std::string& name) const;
 
 private:
+    HANDLE readyEvent_ = nullptr, releaseEvent_ = nullptr;
     bool started_ = false, ready_ = false;
     PROCESS_INFORMATION process_ = {};
     std::map<std::string, HWND> windows_;
