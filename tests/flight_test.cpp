@@ -211,12 +211,7 @@ private:
 // ---------------------------------------------------------------------------
 // Windows and flights.
 
-RECT WindowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
+using test::WindowRect;
 
 // The sprite's place in the background window's client area, which is the
 // screen while the background covers it.

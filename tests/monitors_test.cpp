@@ -130,12 +130,7 @@ TEST(TwoMonitors, TheTrayIconGoesIntoWinesOwnTrayWindow)
     Shell_NotifyIconA(NIM_DELETE, &icon);
 }
 
-RECT WindowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
+using test::WindowRect;
 
 // The program with the pointer on the second monitor at its first launch:
 // the cover spans both monitors, the chicken crosses the second one in the

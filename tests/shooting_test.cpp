@@ -835,12 +835,7 @@ bool SaveScreenshot(const Screenshot& shot, const char* name)
 
 using test::Click;
 
-RECT WindowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
+using test::WindowRect;
 
 DWORD Stored(const char* name)
 {

@@ -636,6 +636,13 @@ DWORD QuitThroughTheMenu(const Process& p, HWND background, DWORD ms)
 
 namespace test {
 
+RECT WindowRect(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 HWND LocalWindow(const char* title, int x, int y, int width, int height, DWORD style, DWORD exStyle)
 {
     return CreateWindowExA(exStyle, "STATIC", title, style, x, y, width, height, nullptr, nullptr,

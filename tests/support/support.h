@@ -287,6 +287,9 @@ struct WindowGuard {
     HWND window;
 };
 
+// The window's rectangle on the screen; empty when it has none.
+RECT WindowRect(HWND window);
+
 // A plain window of this thread (a static control as a popup): stands for
 // another program's window where no second process is needed.
 HWND LocalWindow(const char* title, int x, int y, int width, int height, DWORD style = WS_POPUP | WS_VISIBLE,
