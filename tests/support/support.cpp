@@ -439,7 +439,7 @@ bool SaveBmp(const Screenshot& shot, const std::string& path)
     return std::fclose(out) == 0 && ok;
 }
 
-static bool ChangeScreen(int width, int height)
+bool ChangeScreen(int width, int height)
 {
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
@@ -667,7 +667,7 @@ static std::string OwnFolder()
     return folder.substr(0, folder.find_last_of("\\/"));
 }
 
-Victims::Victims(std::initializer_list<VictimWindow> wanted)
+Victims::Victims(const std::vector<VictimWindow>& wanted)
 {
     static int serial = 0;
     ++serial;

@@ -161,6 +161,8 @@ private:
     int oldWidth_, oldHeight_;
     bool set_ = false;
 };
+// The display at `width` x `height` from now on; true once the system says so.
+bool ChangeScreen(int width, int height);
 
 // Keeps the screen of this moment as failures/<test>-<n>.bmp in the test
 // folder (under build/); returns the file's path.
@@ -313,7 +315,9 @@ struct VictimWindow {
 // the scope.
 class Victims {
 public:
-    explicit Victims(std::initializer_list<VictimWindow> wanted);
+    explicit Victims(std::initializer_list<VictimWindow> wanted)
+        : Victims(std::vector<VictimWindow>(wanted)) {}
+    explicit Victims(const std::vector<VictimWindow>& wanted);
     ~Victims();
     Victims(const Victims&) = delete;
     Victims& operator=(const Victims&) = delete;
