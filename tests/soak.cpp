@@ -500,16 +500,20 @@ void Settle()
     if (!Answers(10000)) Breach("the program answers", "an answer within 10 s", "none");
 }
 
-// Whether the shell holds the program's icon: a modify that changes nothing
-// succeeds only on an icon that is there.
-bool IconThere()
+// A message to the shell about the icon of the program whose window is
+// `owner`, with nothing in it but the owner and the id.
+bool NotifyShell(DWORD message, HWND owner)
 {
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = g_program.background;
+    data.hWnd = owner;
     data.uID = kTrayIconId;
-    return g_program.background && Shell_NotifyIconA(NIM_MODIFY, &data);
+    return owner && Shell_NotifyIconA(message, &data);
 }
+
+// Whether the shell holds the program's icon: a modify that changes nothing
+// succeeds only on an icon that is there.
+bool IconThere() { return NotifyShell(NIM_MODIFY, g_program.background); }
 
 // The program's icon as Wine's notification area keeps it: explorer makes a
 // tooltip control for every icon, whose tool is the icon's rectangle and
@@ -1394,11 +1398,7 @@ void RestartExplorer()
     // What the program sees of an Explorer that restarted: its icon gone,
     // then "TaskbarCreated" for everybody.
     Log("explorer restart");
-    NOTIFYICONDATAA gone = {};
-    gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    gone.hWnd = g_program.background;
-    gone.uID = kTrayIconId;
-    Shell_NotifyIconA(NIM_DELETE, &gone);
+    NotifyShell(NIM_DELETE, g_program.background);
     if (!Wait([] { return !IconThere(); }, 5000)) Breach("the shell forgets the icon", "gone", "there");
     PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     if (!Wait([] { return IconThere() && FindTrayIcon().found; }, 10000))
@@ -1434,11 +1434,7 @@ void Kill()
     Spoil();
     Tidy();
     // As Explorer does once the pointer passes an icon whose owner is gone.
-    NOTIFYICONDATAA ghost = {};
-    ghost.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    ghost.hWnd = dead;
-    ghost.uID = kTrayIconId;
-    Shell_NotifyIconA(NIM_DELETE, &ghost);
+    NotifyShell(NIM_DELETE, dead);
     StartProgram();
 }
 
