@@ -451,6 +451,27 @@ bool ChangeScreen(int width, int height)
                    5000, true);
 }
 
+bool ChangeScreenElsewhere(int width, int height)
+{
+    char command[MAX_PATH + 64];
+    const int n = std::snprintf(command, sizeof command, "\"%s/display_test.exe\" --change %dx%d",
+                                TestDir().c_str(), width, height);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof command) return false;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+        return false;
+    const bool ended = WaitFor([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 20000, true);
+    DWORD code = 1;
+    if (ended) GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return code == 0 &&
+           WaitFor([&] { return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height; },
+                   5000, true);
+}
+
 ScreenSize::ScreenSize(int width, int height)
     : oldWidth_(GetSystemMetrics(SM_CXSCREEN)), oldHeight_(GetSystemMetrics(SM_CYSCREEN))
 {

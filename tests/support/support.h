@@ -163,6 +163,10 @@ private:
 };
 // The display at `width` x `height` from now on; true once the system says so.
 bool ChangeScreen(int width, int height);
+// The same, set by another process (display_test.exe, beside the test
+// programs) as a settings dialog or a Remote Desktop client would; this
+// thread handles its messages meanwhile, the WM_DISPLAYCHANGE among them.
+bool ChangeScreenElsewhere(int width, int height);
 
 // Keeps the screen of this moment as failures/<test>-<n>.bmp in the test
 // folder (under build/); returns the file's path.
