@@ -384,21 +384,34 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
     }
 }
 
-// The display really changes between two flights (a Remote Desktop
-// reconnect, an undocked laptop): the next row lies on the new screen.
+// The display really changes (a Remote Desktop reconnect, an undocked
+// laptop): in this process between two flights, and from another process
+// during one, which ends it without a missed chicken. The next launch
+// freezes the screen as it is now and its row lies on it.
 TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
 {
-    {
-        test::ScreenSize large(1280, 1024);
-        ASSERT_TRUE(large.Set());
-        LaunchAfter(0);
-        EXPECT_EQ(1280, g_screen.screenWidth);
-        EndFlight();
-    }
-    ASSERT_TRUE(test::Awaited("the screen back at 1024 x 768", [] { return RealScreenWidth() == 1024; }, 5000));
+    test::ScreenSize large(1280, 1024);
+    ASSERT_TRUE(large.Set());
+    LaunchAfter(0);
+    EXPECT_EQ(1280, g_screen.screenWidth);
+    EXPECT_TRUE(Covers(WindowRect(g_app.background)));
+    const uint32_t missed = g_statistics.CountMissedChicken;
+    // The other process's WM_DISPLAYCHANGE reaches the background window
+    // while this thread waits for the change.
+    ASSERT_TRUE(test::ChangeScreenElsewhere(1024, 768));
+    EXPECT_EQ(0, g_flight.flying) << "the flight over the old screen ended";
+    EXPECT_EQ(missed, g_statistics.CountMissedChicken);
+    EXPECT_TRUE(Parked(WindowRect(g_app.background)));
     LaunchAfter(1);  // draws 18467 for the row: 18467 % (768 - 90) + 20, not % (1024 - 90) + 20
     EXPECT_EQ(181, g_flight.spriteY);
+    EXPECT_EQ(1024, g_screen.screenWidth);
     EXPECT_EQ(768, g_screen.screenHeight);
+    const RECT cover = WindowRect(g_app.background);
+    EXPECT_TRUE(cover.left == GetSystemMetrics(SM_XVIRTUALSCREEN) && cover.top == GetSystemMetrics(SM_YVIRTUALSCREEN) &&
+                cover.right - cover.left == GetSystemMetrics(SM_CXVIRTUALSCREEN) &&
+                cover.bottom - cover.top == GetSystemMetrics(SM_CYVIRTUALSCREEN))
+        << "the cover is the new virtual screen";
+    EXPECT_TRUE(Covers(cover));
     EndFlight();
 }
 
@@ -605,27 +618,43 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
     }
 }
 
-// Locked, or the console taken away: the flight ends at once, counting no
-// missed chicken, its shots stored and the next chicken scheduled. Other
-// session events leave it flying.
-TEST_F(FlightTest, ALockedOrDisconnectedSessionEndsTheFlightUncounted)
+// Locked, the console taken away, or the display changed under the frozen
+// picture: the flight ends at once, counting no missed chicken, its shots
+// stored and the next chicken scheduled. Other session events leave it
+// flying; between flights a display change does nothing.
+TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
 {
     const struct {
-        WPARAM event;
-        bool ends;
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool flying, ends;
     } cases[] = {
-        {WTS_SESSION_LOCK, true},     {WTS_CONSOLE_DISCONNECT, true}, {WTS_REMOTE_DISCONNECT, true},
-        {WTS_SESSION_UNLOCK, false},  {WTS_CONSOLE_CONNECT, false},   {WTS_SESSION_LOGON, false},
+        {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true},
+        {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, true, true},
+        {"remote disconnect", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 0, true, true},
+        {"unlock", WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0, true, false},
+        {"console connect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 0, true, false},
+        {"logon", WM_WTSSESSION_CHANGE, WTS_SESSION_LOGON, 0, true, false},
+        {"a new resolution", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true},
+        {"a monitor added, the primary's size kept", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), true, true},
+        {"a new colour depth", WM_DISPLAYCHANGE, 16, MAKELPARAM(1024, 768), true, true},
+        {"a display change between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "event " << c.event);
+        SCOPED_TRACE(c.name);
         LaunchAfter(1);
         for (int i = 0; i < 30; ++i) FireAnimationTimer();
         AddMissedShot();  // as a shot of this flight counted it
+        if (!c.flying) {
+            EndFlight();
+            ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+        }
         const Statistics before = g_statistics;
         FakePlatform::Clear();
-        SendMessageA(g_app.background, WM_WTSSESSION_CHANGE, c.event, 0);
-        EXPECT_EQ(c.ends ? 0 : 1, g_flight.flying);
+        SendMessageA(g_app.background, c.message, c.wParam, c.lParam);
+        EXPECT_EQ(c.flying && !c.ends ? 1 : 0, g_flight.flying);
         EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
         if (c.ends) {
             EXPECT_TRUE(Parked(WindowRect(g_app.background)));
@@ -635,6 +664,7 @@ TEST_F(FlightTest, ALockedOrDisconnectedSessionEndsTheFlightUncounted)
             ExpectCountersStored(kill, arm);
         } else {
             EXPECT_TRUE(g_calls.empty());
+            EXPECT_EQ(c.flying, !Parked(WindowRect(g_app.background)));
         }
         EndFlight();
     }

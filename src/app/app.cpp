@@ -213,6 +213,7 @@ LRESULT CALLBACK BackgroundWindowProc(HWND window, UINT message, WPARAM wParam, 
     case WM_DESTROY: return OnBackgroundDestroyed();
     case WM_ENDSESSION: return OnEndSession(wParam);
     case WM_WTSSESSION_CHANGE: return OnSessionChange(wParam);
+    case WM_DISPLAYCHANGE: return OnDisplayChange();
     case WM_DPICHANGED: return 0;  // the cover keeps the size of the virtual screen
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

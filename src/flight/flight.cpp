@@ -198,15 +198,32 @@ void EndFlight()
     ReleaseScreen();
 }
 
-// Locked or its console taken away, the session shows this flight to
-// nobody: it ends at once, no chicken counted as missed, its shots stored.
+// A flight nobody can follow to its end: over at once, no chicken counted
+// as missed, its shots stored, the next chicken scheduled.
+static void AbandonFlight()
+{
+    EndFlight();
+    SaveStatistics();
+    ScheduleNextChicken();
+}
+
+// Locked or its console taken away, the session shows this flight to nobody.
 LRESULT OnSessionChange(WPARAM event)
 {
     if (!g_flight.flying) return 0;
     if (event != WTS_SESSION_LOCK && event != WTS_CONSOLE_DISCONNECT && event != WTS_REMOTE_DISCONNECT) return 0;
-    EndFlight();
-    SaveStatistics();
-    ScheduleNextChicken();
+    AbandonFlight();
+    return 0;
+}
+
+// A new resolution, a monitor added or taken away, a Remote Desktop window
+// resized: the frozen picture is of a screen that no longer exists, and the
+// chicken's row and the cover may lie off the new one. Between flights
+// nothing needs refreshing: every launch reads the display anew, and the
+// system has its new layout before it sends this.
+LRESULT OnDisplayChange()
+{
+    if (g_flight.flying) AbandonFlight();
     return 0;
 }
 

@@ -44,6 +44,8 @@ void StartFall();
 void EndFlight();
 // WM_WTSSESSION_CHANGE of the background window.
 LRESULT OnSessionChange(WPARAM event);
+// WM_DISPLAYCHANGE of the background window.
+LRESULT OnDisplayChange();
 // WM_TIMER of the background window.
 LRESULT OnFlightTimer(WPARAM timer);
 
