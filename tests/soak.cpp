@@ -1383,13 +1383,35 @@ void FlightKey(Random& r)
 // ---------------------------------------------------------------------------
 // The system: display sizes, Explorer, the kill.
 
+// A change in a flight ends it at once, no chicken counted as missed, its
+// shots stored and the next chicken drawn from then; between flights it
+// waits for a moment no launch can race.
 void ChangeDisplay(Random& r)
 {
     static const SIZE sizes[] = {{1024, 768}, {800, 600}, {1280, 1024}, {640, 480}};
     const SIZE s = sizes[r.Below(4)];
-    Log("display %ldx%ld", s.cx, s.cy);
+    View v;
+    if (!Moment([&](const View& now) {
+            v = now;
+            return (BetweenFlights(now) && LaunchFar()) || Flying(now) || FallingEarly(now);
+        }, 20000)) {
+        g_counts.skipped++;
+        Log("display %ldx%ld: no moment", s.cx, s.cy);
+        return;
+    }
+    if (v.active) g_program.cut[v.f.id] = "a display change";
+    Log("display %ldx%ld %s", s.cx, s.cy, v.active ? Text("in flight %d", v.f.id).c_str() : "between flights");
+    const DWORD asked = GetTickCount();
     if (!SetDisplay(s.cx, s.cy)) Breach("the display takes the size asked", Text("%ldx%ld", s.cx, s.cy), "another");
     g_counts.displayChanges++;
+    if (v.active) {
+        // The program hears of it once its thread is free (a launch's cackle holds it).
+        if (!Wait([&] { const View now = Now(); return !now.active || now.f.id != v.f.id; }, 5000))
+            Breach("a display change ends the flight in the air", Text("flight %d ended", v.f.id), "still flying");
+        Account();
+        g_program.saved = g_program.model;
+        Scheduled(asked);
+    }
     Settle();
 }
 
