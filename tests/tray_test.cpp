@@ -430,49 +430,7 @@ namespace {
 std::vector<std::string> TrayTooltips()
 {
     std::vector<std::string> tips;
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    if (!tray) return tips;
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{0, {}};
-    GetWindowThreadProcessId(tray, &search.pid);
-    EnumWindows(
-        [](HWND w, LPARAM p) CALLBACK -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char cls[64];
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == s->pid && GetClassNameA(w, cls, sizeof cls) && lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0)
-                s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    HANDLE shell = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, search.pid);
-    if (!shell) return tips;
-    const size_t kChars = 512;
-    auto* remote = static_cast<uint8_t*>(
-        VirtualAllocEx(shell, nullptr, sizeof(TTTOOLINFOW) + kChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
-    for (HWND tooltip : search.found) {
-        if (!remote) break;
-        LRESULT count = SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            TTTOOLINFOW info = {};
-            info.cbSize = sizeof info;
-            info.lpszText = reinterpret_cast<LPWSTR>(remote + sizeof info);
-            WCHAR text[kChars] = {};
-            WriteProcessMemory(shell, remote, &info, sizeof info, nullptr);
-            WriteProcessMemory(shell, remote + sizeof info, text, sizeof text, nullptr);
-            if (!SendMessageW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote))) continue;
-            ReadProcessMemory(shell, remote + sizeof info, text, sizeof text, nullptr);
-            text[kChars - 1] = 0;
-            char ansi[kChars * 2] = {};
-            WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
-            tips.push_back(ansi);
-        }
-    }
-    if (remote) VirtualFreeEx(shell, remote, 0, MEM_RELEASE);
-    CloseHandle(shell);
+    for (const test::ShellTooltip& t : test::ShellTooltips()) tips.push_back(t.text);
     return tips;
 }
 

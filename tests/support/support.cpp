@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <winternl.h>
+#include <commctrl.h>
 #include <psapi.h>
 #include <mmsystem.h>
 
@@ -1006,6 +1007,82 @@ HRESULT WINAPI FakeMonitors::Dpi(HMONITOR monitor, int, UINT* x, UINT* y)
     if (i < 0) return E_INVALIDARG;
     *x = *y = static_cast<UINT>(live_->monitors[i].dpi);
     return S_OK;
+}
+
+}  // namespace test
+
+namespace test {
+
+// A tool's record in the layout of a 64-bit shell, which a 32-bit test on a
+// 64-bit system (or prefix) asks.
+struct ToolInfo64 {
+    UINT cbSize, uFlags;
+    uint64_t hwnd, uId;
+    RECT rect;
+    uint64_t hinst, lpszText, lParam, lpReserved;
+};
+
+static bool ShellIs64Bit(HANDLE shell)
+{
+    BOOL testIsWow64 = FALSE, shellIsWow64 = FALSE;
+    return sizeof(void*) == 4 && IsWow64Process(GetCurrentProcess(), &testIsWow64) && testIsWow64 &&
+           IsWow64Process(shell, &shellIsWow64) && !shellIsWow64;
+}
+
+// Read through memory lent in the shell's process, as a tooltip message
+// carries pointers.
+std::vector<ShellTooltip> ShellTooltips()
+{
+    std::vector<ShellTooltip> tips;
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    DWORD pid = 0;
+    if (!tray || !GetWindowThreadProcessId(tray, &pid)) return tips;
+    std::vector<HWND> tooltips;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        char cls[64];
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && GetClassNameA(w, cls, sizeof cls) && lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0)
+            tooltips.push_back(w);
+    }
+    HANDLE shell = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
+                               FALSE, pid);
+    if (!shell) return tips;
+    const bool wide = ShellIs64Bit(shell);
+    const size_t infoSize = wide ? sizeof(ToolInfo64) : sizeof(TTTOOLINFOW);
+    const size_t kChars = 512;
+    auto* remote = static_cast<uint8_t*>(
+        VirtualAllocEx(shell, nullptr, sizeof(ToolInfo64) + kChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
+    for (HWND tooltip : tooltips) {
+        if (!remote) break;
+        DWORD_PTR count = 0;
+        if (!SendMessageTimeoutW(tooltip, TTM_GETTOOLCOUNT, 0, 0, SMTO_NORMAL, 2000, &count)) continue;
+        for (DWORD_PTR i = 0; i < count; ++i) {
+            TTTOOLINFOW info = {};
+            info.cbSize = sizeof info;
+            info.lpszText = reinterpret_cast<LPWSTR>(remote + infoSize);
+            ToolInfo64 info64 = {};
+            info64.cbSize = sizeof info64;
+            info64.lpszText = reinterpret_cast<uintptr_t>(remote + infoSize);
+            WCHAR text[kChars] = {};
+            DWORD_PTR done = 0;
+            if (!WriteProcessMemory(shell, remote, wide ? static_cast<const void*>(&info64) : &info, infoSize,
+                                    nullptr) ||
+                !WriteProcessMemory(shell, remote + infoSize, text, sizeof text, nullptr) ||
+                !SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 2000,
+                                     &done) ||
+                !done ||
+                !ReadProcessMemory(shell, remote, wide ? static_cast<void*>(&info64) : &info, infoSize, nullptr) ||
+                !ReadProcessMemory(shell, remote + infoSize, text, sizeof text - sizeof(WCHAR), nullptr))
+                continue;
+            char ansi[kChars * 2] = {};
+            WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+            tips.push_back({ansi, wide ? reinterpret_cast<HWND>(static_cast<uintptr_t>(info64.hwnd)) : info.hwnd});
+        }
+    }
+    if (remote) VirtualFreeEx(shell, remote, 0, MEM_RELEASE);
+    CloseHandle(shell);
+    return tips;
 }
 
 }  // namespace test

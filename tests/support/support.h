@@ -195,6 +195,14 @@ private:
 // Every module back to its state at process start.
 void ResetAllModules();
 
+// The shell's tooltips, the notification area's among them: each tool's
+// text and the window it belongs to.
+struct ShellTooltip {
+    std::string text;
+    HWND tool;
+};
+std::vector<ShellTooltip> ShellTooltips();
+
 }  // namespace test
 
 namespace test {
