@@ -534,55 +534,14 @@ TrayIcon FindTrayIcon()
         icon.tips = Text("(no taskbar window: error %lu)", GetLastError());
         return icon;
     }
-    const DWORD explorer = OwnerOf(tray);
-    HANDLE p = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, explorer);
-    if (!p) {
-        icon.tips = Text("(explorer, process %lu, does not open: error %lu)", explorer, GetLastError());
-        return icon;
-    }
-    char* remote = static_cast<char*>(VirtualAllocEx(p, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::vector<HWND> tips;
-    struct Tips {
-        DWORD process;
-        std::vector<HWND>* list;
-        static BOOL CALLBACK Take(HWND w, LPARAM q)
-        {
-            auto* s = reinterpret_cast<Tips*>(q);
-            if (OwnerOf(w) == s->process && OfClass(w, TOOLTIPS_CLASSA)) s->list->push_back(w);
-            return TRUE;
-        }
-    } search = {explorer, &tips};
-    EnumWindows(Tips::Take, reinterpret_cast<LPARAM>(&search));
-    for (HWND tip : tips) {
-        if (!remote) break;
-        TTTOOLINFOW info = {};
-        info.cbSize = sizeof info;
-        DWORD_PTR result = 0;
-        SIZE_T moved = 0;
-        if (!WriteProcessMemory(p, remote, &info, sizeof info, &moved) ||
-            !SendMessageTimeoutW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 2000,
-                                 &result) ||
-            !result || !ReadProcessMemory(p, remote, &info, sizeof info, &moved))
-            continue;
-        info.lpszText = reinterpret_cast<LPWSTR>(remote + 1024);
-        WCHAR text[256] = {};
-        if (!WriteProcessMemory(p, remote, &info, sizeof info, &moved) ||
-            !WriteProcessMemory(p, remote + 1024, text, sizeof text, &moved) ||
-            !SendMessageTimeoutW(tip, TTM_GETTEXTW, 255, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 2000,
-                                 &result) ||
-            !ReadProcessMemory(p, remote + 1024, text, sizeof text - sizeof(WCHAR), &moved))
-            continue;
-        char narrow[256] = {};
-        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-        if (std::strncmp(narrow, "Wingzap", 7) != 0) continue;
+    for (const test::ShellTooltip& t : test::ShellTooltips()) {
+        if (t.text.compare(0, 7, "Wingzap") != 0) continue;
         // The tooltip of an icon the shell let go may stay behind: the live
         // one's tool is a window that shows.
-        const bool live = IsWindowVisible(info.hwnd) != FALSE;
-        icon.tips += Text("%s\"%s\" ", live ? "" : "(gone) ", narrow);
-        if (live && icon.tip.empty()) icon.tip = narrow;
+        const bool live = IsWindowVisible(t.tool) != FALSE;
+        icon.tips += Text("%s\"%s\" ", live ? "" : "(gone) ", t.text.c_str());
+        if (live && icon.tip.empty()) icon.tip = t.text;
     }
-    if (remote) VirtualFreeEx(p, remote, 0, MEM_RELEASE);
-    CloseHandle(p);
     // The tool keeps the place the icon had when the taskbar last laid it
     // out, also after the display changed; the one icon is the square at
     // the taskbar's right end.
@@ -1441,8 +1400,10 @@ void Kill()
     Settle();
     Log("kill -9 in %s", v.active ? "a flight" : "between flights");
     // Wine ends a Windows process gently; kill -9 is the power cut. Its
-    // Unix process is found by its command line and its prefix.
-    Run("/bin/sh -c \"for p in $(pgrep -f '^[^ ]*Wingzap[.]exe'); do "
+    // Unix process is found by its command line and its prefix: the exe's
+    // path first, or right after the 32-bit loader's where an emulator runs
+    // that loader (the soak's own line names the exe later).
+    Run("/bin/sh -c \"for p in $(pgrep -f '(^|/wine[^ ]* )[^ ]*Wingzap[.]exe'); do "
         "tr '\\0' '\\n' </proc/$p/environ | grep -qxF WINEPREFIX=$WINEPREFIX && kill -9 $p; done\"",
         0);
     DWORD code = 0;
