@@ -102,10 +102,11 @@ note "the installed program's tray icon at $ICON_X,$ICON_Y"
 
 # ---------------------------------------------------------------------------
 note "an upgrade over a Wingzap that does not answer"
-kill -STOP "$PROGRAM_PID"
+runner=$(program_runner)
+kill -STOP "$runner"
 setup /S /LOGON
 code=$?
-kill -CONT "$PROGRAM_PID"
+kill -CONT "$runner"
 [ "$code" = 2 ] || fail "the install over a hung Wingzap ended with code $code, not 2"
 cmp -s "$DIR/Wingzap.exe" "$EXE" && fail "the install over a hung Wingzap replaced the exe"
 [ -z "$(run_value)" ] || fail "the install over a hung Wingzap wrote the Run value"
