@@ -1019,8 +1019,14 @@ bool UseDialog(Random& r, const char* openedBy, const char* speed = nullptr)
         Press(e.x, e.y, 1);
         // Selected once the click has put the focus there, or the click
         // would drop the selection again.
-        if (!Wait([&] { return FocusOf(dialog) == edit; }, 3000))
-            Breach("a click in the speed field gives it the focus", "the field", "another window");
+        if (!Wait([&] { return FocusOf(dialog) == edit; }, 3000)) {
+            char focus[64] = "none", front[64] = "none", under[64] = "none";
+            GetClassNameA(FocusOf(dialog), focus, sizeof focus);
+            GetClassNameA(GetForegroundWindow(), front, sizeof front);
+            GetClassNameA(WindowFromPoint(e), under, sizeof under);
+            Breach("a click in the speed field gives it the focus", "the field",
+                   Text("the focus on a %s, a %s in front, a %s under the click", focus, front, under));
+        }
         SendMessageA(edit, EM_SETSEL, 0, -1);
         Type(typed);
         if (!Wait([&] { return WindowText(edit) == typed; }, 5000))
