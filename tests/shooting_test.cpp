@@ -27,6 +27,7 @@
 #include "shooting/holes.h"
 #include "shooting/shots.h"
 #include "store/store.h"
+#include "dpi_aware.h"
 #include "support.h"
 
 namespace {
@@ -966,6 +967,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
 {
     const Setting run = GetParam();
     if (run.sound && !std::getenv("WINGZAP_HEARD")) GTEST_SKIP() << "needs the real-time sink of runtime/sound.sh";
+    // Every place and size below is in the screen's pixels, as the program's.
+    test::BecomeDpiAware();
     test::ScreenSize size(run.width, run.height);
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << RunName({run, 0});
     UserDpi dpi(run.dpi);
