@@ -33,6 +33,17 @@ wait_for() {
     done
 }
 
+# The Unix processes of the program in this prefix. Where the 64-bit loader
+# hands a 32-bit exe on (a 64-bit prefix, as in the worlds), the process a
+# script started is not the program's: it is found by its command line, the
+# exe's path first or right after a loader's, as the soak finds it.
+program_processes() {
+    local p
+    for p in $(pgrep -f '(^|/wine[^ ]* )[^ ]*Wingzap[.]exe'); do
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"
+    done
+}
+
 background_exists() { [ -n "$(xdotool search --name '^Background$' 2>/dev/null)" ]; }
 program_ended() { ! kill -0 "$PROGRAM_PID" 2>/dev/null; }
 
