@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "dpi_aware.h"
 #include "support.h"
 
 namespace {
@@ -75,16 +76,6 @@ std::string Text(const Reading& r)
                   r.primary.bottom - r.primary.top, r.modeW, r.modeH, r.dcW, r.dcH,
                   r.desktop.right - r.desktop.left, r.desktop.bottom - r.desktop.top);
     return text;
-}
-
-// Per-monitor aware, as the program's manifest makes it, where the system
-// knows of it (Windows 10 1703 on).
-void BecomePerMonitorAware()
-{
-    using SetContext = BOOL WINAPI(HANDLE);
-    auto set = reinterpret_cast<SetContext*>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext")));
-    if (set) set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
 }
 
 // This program again, with `arguments`; its exit code, and what it printed.
@@ -221,7 +212,7 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::strcmp(argv[1], "--read") == 0) {
         int width = 0, height = 0;
         if (std::sscanf(argv[2], "%dx%d", &width, &height) != 2) return 2;
-        if (argc >= 4 && std::strcmp(argv[3], "--pm") == 0) BecomePerMonitorAware();
+        if (argc >= 4 && std::strcmp(argv[3], "--pm") == 0) test::BecomeDpiAware();
         const Reading r = Read();
         std::printf("%s\n", Text(r).c_str());
         return Shows(r, width, height) ? 0 : 1;

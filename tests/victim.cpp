@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/dpi_aware.h"
 #include "support/victim.h"
 
 static int g_windows = 0;
@@ -81,6 +82,8 @@ int main(int argc, char** argv)
     HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::strtoul(argv[1], nullptr, 10)));
     HANDLE ready = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10)));
     HANDLE release = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[3], nullptr, 10)));
+    // The windows stand where the test asks, in the screen's pixels.
+    test::BecomeDpiAware();
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = VictimProc;

@@ -33,20 +33,19 @@ wait_for() {
     done
 }
 
-background_exists() { [ -n "$(xdotool search --name '^Background$' 2>/dev/null)" ]; }
-program_ended() { ! kill -0 "$PROGRAM_PID" 2>/dev/null; }
-# The Unix process that runs the program: the loader started, or, where a
-# 64-bit loader hands a 32-bit exe to the 32-bit one, the process Wine made
-# for it (its own, not the loader's child), found by its command line and
-# prefix; the exe's path follows the loader's where an emulator runs that.
-program_runner() {
+# The Unix processes of the program in this prefix. Where the 64-bit loader
+# hands a 32-bit exe on (a 64-bit prefix, as in the worlds), the process a
+# script started is not the program's: it is found by its command line, the
+# exe's path first or right after a loader's, as the soak finds it.
+program_processes() {
     local p
     for p in $(pgrep -f '(^|/wine[^ ]* )[^ ]*Wingzap[.]exe'); do
-        [ "$p" != "$PROGRAM_PID" ] || continue
-        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return; }
+        tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"
     done
-    echo "$PROGRAM_PID"
 }
+
+background_exists() { [ -n "$(xdotool search --name '^Background$' 2>/dev/null)" ]; }
+program_ended() { ! kill -0 "$PROGRAM_PID" 2>/dev/null; }
 
 # The tray icon: the pixels at the right end of the taskbar that are not the
 # taskbar's own colour. Sets ICON_X, ICON_Y (its centre).

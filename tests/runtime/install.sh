@@ -102,11 +102,12 @@ note "the installed program's tray icon at $ICON_X,$ICON_Y"
 
 # ---------------------------------------------------------------------------
 note "an upgrade over a Wingzap that does not answer"
-runner=$(program_runner)
-kill -STOP "$runner"
+hung=$(program_processes)
+[ -n "$hung" ] || die "no Unix process of the running program"
+kill -STOP $hung
 setup /S /LOGON
 code=$?
-kill -CONT "$runner"
+kill -CONT $hung
 [ "$code" = 2 ] || fail "the install over a hung Wingzap ended with code $code, not 2"
 cmp -s "$DIR/Wingzap.exe" "$EXE" && fail "the install over a hung Wingzap replaced the exe"
 [ -z "$(run_value)" ] || fail "the install over a hung Wingzap wrote the Run value"

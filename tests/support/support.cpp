@@ -1029,6 +1029,28 @@ static bool ShellIs64Bit(HANDLE shell)
            IsWow64Process(shell, &shellIsWow64) && !shellIsWow64;
 }
 
+// Memory lent in another process at an address a 32-bit test can name. A
+// 64-bit process may place what VirtualAllocEx asks for above 4 GB (Wine 10's
+// shell did), where a 32-bit caller sees the address cut short: the first free
+// stretch below 2 GB is asked for by its address instead.
+static void* LendLowMemory(HANDLE process, size_t size)
+{
+    const uintptr_t kGranularity = 0x10000, kLimit = 0x80000000u;
+    MEMORY_BASIC_INFORMATION m;
+    uintptr_t at = kGranularity;
+    while (at < kLimit && VirtualQueryEx(process, reinterpret_cast<void*>(at), &m, sizeof m)) {
+        const uintptr_t base = reinterpret_cast<uintptr_t>(m.BaseAddress);
+        const uintptr_t start = (base + kGranularity - 1) & ~(kGranularity - 1), end = base + m.RegionSize;
+        if (end <= at) break;  // the last stretch, cut short
+        if (m.State == MEM_FREE && start < end && end - start >= size)
+            if (void* lent = VirtualAllocEx(process, reinterpret_cast<void*>(start), size, MEM_RESERVE | MEM_COMMIT,
+                                            PAGE_READWRITE))
+                return lent;
+        at = end;
+    }
+    return nullptr;
+}
+
 // Read through memory lent in the shell's process, as a tooltip message
 // carries pointers.
 std::vector<ShellTooltip> ShellTooltips()
@@ -1051,8 +1073,7 @@ std::vector<ShellTooltip> ShellTooltips()
     const bool wide = ShellIs64Bit(shell);
     const size_t infoSize = wide ? sizeof(ToolInfo64) : sizeof(TTTOOLINFOW);
     const size_t kChars = 512;
-    auto* remote = static_cast<uint8_t*>(
-        VirtualAllocEx(shell, nullptr, sizeof(ToolInfo64) + kChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
+    auto* remote = static_cast<uint8_t*>(LendLowMemory(shell, sizeof(ToolInfo64) + kChars * sizeof(WCHAR)));
     for (HWND tooltip : tooltips) {
         if (!remote) break;
         DWORD_PTR count = 0;
