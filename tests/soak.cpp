@@ -749,6 +749,11 @@ void MovePointer(int x, int y)
     test::MoveXPointer(x, y);  // its answer means nothing under Wine: the arrival is awaited
     const bool there = Wait([&] { return GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1; }, 3000);
     if (!there) Breach("the pointer reaches a point", Text("(%d,%d)", x, y), Text("(%ld,%ld)", at.x, at.y));
+    // The buttons go where Wine's server holds the pointer, which hears of
+    // the X move once the process under the pointer reads its X events:
+    // late for a 32-bit program under emulation, while GetCursorPos above
+    // may have asked the X server itself. The server is told at once.
+    SetCursorPos(x, y);
 }
 
 bool Buttons(int presses, bool right = false)

@@ -319,6 +319,9 @@ testing::AssertionResult Click(int x, int y, int presses)
         return GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1;
     }, 3000);
     if (!there) return there << "; it is at " << at.x << "," << at.y << ", not " << x << "," << y;
+    // The buttons go where Wine's server holds the pointer, which hears of
+    // an X move only once the process under the pointer reads its X events.
+    SetCursorPos(x, y);
     std::vector<INPUT> input;
     for (int i = 0; i < presses; ++i) {
         input.push_back(event(MOUSEEVENTF_LEFTDOWN));
