@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include <vector>
+#include <cstddef>
 
 struct HoledWindow {
     HWND window;
@@ -16,13 +16,20 @@ struct ThreadAnswer {
     bool answered;
 };
 
+// The lists are arrays from the C runtime's heap, not std::vector, which
+// would link libstdc++'s exceptions and with them an import that Windows XP
+// lacks (CMakeLists.txt). They only grow, and live until the process ends.
 struct HoleState {
-    std::vector<HoledWindow> HoledWindowList;  // newest first, each window once
+    HoledWindow* HoledWindowList;  // newest first, each window once
+    size_t holedCount;
+    size_t holedRoom;
     POINT ShotPoint;
     int holeDiameter;  // of the shot being punched: 30 pixels at 96 dpi
     // The threads asked during the shot or repair under way, and whether
     // they answered: each is asked once, however many windows it has.
-    std::vector<ThreadAnswer> askedThreads;
+    ThreadAnswer* askedThreads;
+    size_t askedCount;
+    size_t askedRoom;
 };
 extern HoleState g_holes;
 
