@@ -1024,12 +1024,17 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     const DWORD frozen = GetTickCount();
     const RECT parked = WindowRect(sprite);
     if (run.sound) {
-        // The cackle holds everything: the desktop stays frozen with its
-        // windows, and the chicken waits.
-        Screenshot during = CaptureScreen();
+        // The cackle holds everything: the desktop shows frozen with its
+        // windows, once the cover has painted, and the chicken waits.
+        Screenshot during;
+        const bool shown = test::Awaited("the frozen desktop before the chicken moves", [&] {
+            during = CaptureScreen();
+            return during.Colour(shot.x, shot.y) == victimColour && during.Colour(350, 440) == victimColour;
+        }, 5000);
         EXPECT_TRUE(SaveScreenshot(during, "shooting-launch-sound.bmp"));
-        EXPECT_EQ(during.Colour(shot.x, shot.y), victimColour) << "the victim shows on the frozen desktop";
-        EXPECT_EQ(during.Colour(350, 440), victimColour);
+        EXPECT_TRUE(shown) << "the victim shows on the frozen desktop";
+        const RECT now = WindowRect(sprite);
+        EXPECT_TRUE(EqualRect(&parked, &now)) << "the chicken waited for the cackle";
     }
     ASSERT_TRUE(test::Awaited("the chicken to move", [&] {
         RECT now = WindowRect(sprite);
