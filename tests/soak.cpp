@@ -881,6 +881,10 @@ void StartProgram()
 void Quitted(const char* how, bool restart = true)
 {
     const DWORD ordered = GetTickCount() - 1000;  // the key or click went just before
+    // The quit ends the flight that is up as it is ordered: also one that
+    // launched while the menu's click was on its way.
+    const View up = Now();
+    if (up.active && !g_program.cut.count(up.f.id)) g_program.cut[up.f.id] = "the quit";
     DWORD code = STILL_ACTIVE;
     if (!g_program.process->Ended(15000, &code))
         Breach("the program ends with 0 when it is told to quit", Text("an end within 15 s of %s", how),
