@@ -1107,19 +1107,26 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
 
     // The chicken's centre, once it is wholly on the screen; a press that
     // came as the chicken moved on is a miss, and a person presses again.
+    // Where the machine is slow, a chicken may fly off the screen before a
+    // press reaches it, and the next flies at once: the program stores such
+    // a miss as that flight ends, so what it had stored before the press
+    // that hit is what it must hold after the hit.
     int presses = 0;
     bool falling = false;
+    DWORD escaped = 0;
     while (!falling && presses < 3) {
         RECT r = {};
         ASSERT_TRUE(test::Awaited("the chicken wholly on the screen", [&] {
             r = WindowRect(sprite);
             return r.right - r.left == px(90) && r.left >= 20 && r.right <= screenWidth - 20;
         }, 20000));
+        test::ReadValue("CountMissedChicken", &escaped);
         ASSERT_TRUE(Click((r.left + r.right) / 2, (r.top + r.bottom) / 2, 1));
         ++presses;
         falling = test::WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == px(100); }, 2000, true);
     }
     ASSERT_TRUE(falling) << "three presses on the chicken's centre, no fall; the screen then: " << test::KeepScreen();
+    if (escaped) std::printf("%lu chicken(s) flew off before the press that hit\n", static_cast<unsigned long>(escaped));
     // No chicken after this one: the screen stays free for the picture.
     PostMessageA(background, WM_COMMAND, CMD_TOGGLE_ENABLED, 0);
 
@@ -1169,7 +1176,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     // The shot, the one over the hung window, and any press that missed the
     // chicken.
     EXPECT_EQ(Stored("CountMissedShots"), static_cast<DWORD>(2 + presses - 1));
-    EXPECT_EQ(Stored("CountMissedChicken"), 0u);
+    EXPECT_EQ(Stored("CountMissedChicken"), escaped) << "the hit was counted as a chicken missed";
 
     if (!run.sound) return;
     // Before the bang the sink played the start-up and launch cackles, after
