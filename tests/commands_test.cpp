@@ -11,7 +11,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "shooting/holes.h"

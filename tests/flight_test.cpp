@@ -14,7 +14,7 @@
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
 #include "store/store.h"
@@ -77,27 +77,27 @@ HCURSOR WINAPI FakeSetCursor(HCURSOR cursor)
 
 bool IsFullScreen(int width, int height)
 {
-    return width >= g_screen.screenWidth && height >= g_screen.screenHeight && width > 100;
+    return width >= g_snapshot.screenWidth && height >= g_snapshot.screenHeight && width > 100;
 }
 
 // Strips are the copies from the live screen into the snapshot that are not
 // the whole screen.
 BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
 {
-    if (target && target == g_screen.ScreenSnapshot.dc && source == g_screen.DisplayContext &&
+    if (target && target == g_snapshot.snapshot.dc && source == g_snapshot.displayContext &&
         !IsFullScreen(width, height))
         Record(kStripCall, nullptr, x, y, width, height);
     // The background window's paint: the snapshot copied into its own DC.
-    if (target && source && source == g_screen.ScreenSnapshot.dc && WindowFromDC(target) == g_app.background)
+    if (target && source && source == g_snapshot.snapshot.dc && WindowFromDC(target) == g_app.background)
         Record(kBackgroundPaintCall, nullptr, x, y, width, height);
-    if (g_failFullScreenCopies && source == g_screen.DisplayContext && IsFullScreen(width, height)) return FALSE;
+    if (g_failFullScreenCopies && source == g_snapshot.displayContext && IsFullScreen(width, height)) return FALSE;
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
 }
 
 HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
 {
-    if (dc && (dc == g_screen.FrameSurface.dc || dc == g_screen.MaskSurface.dc)) g_selections.push_back({dc, object});
+    if (dc && (dc == g_art.frameSurface.dc || dc == g_art.maskSurface.dc)) g_selections.push_back({dc, object});
     return g_realSelectObject(dc, object);
 }
 
@@ -253,8 +253,8 @@ void LaunchAfter(int skip)
     Flight_Reset();
     for (int i = 0; i < skip; ++i) NextRandom();
     g_flight.launchTimerId = kLaunchTimer;  // as the schedule armed it
-    g_screen.screenWidth = 1280;
-    g_screen.screenHeight = 1024;
+    g_snapshot.screenWidth = 1280;
+    g_snapshot.screenHeight = 1024;
     FireLaunchTimer();
 }
 
@@ -272,8 +272,8 @@ void SelectedFrames(const FrameBank& bank, int* frame, int* mask)
 {
     *frame = *mask = -1;
     for (const Selection& s : g_selections) {
-        if (s.surface == g_screen.FrameSurface.dc) *frame = FrameNumber(bank.frames, s.object);
-        if (s.surface == g_screen.MaskSurface.dc) *mask = FrameNumber(bank.masks, s.object);
+        if (s.surface == g_art.frameSurface.dc) *frame = FrameNumber(bank.frames, s.object);
+        if (s.surface == g_art.maskSurface.dc) *mask = FrameNumber(bank.masks, s.object);
     }
 }
 
@@ -365,11 +365,11 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         EXPECT_EQ(c.direction, g_flight.direction);
         EXPECT_EQ(c.step, g_flight.step);
         EXPECT_EQ(c.startX, g_flight.spriteX);
-        EXPECT_EQ(c.direction > 0 ? &g_screen.RightBank : &g_screen.LeftBank, g_flight.bank);
+        EXPECT_EQ(c.direction > 0 ? &g_art.banks[kRightBank] : &g_art.banks[kLeftBank], g_flight.bank);
         EXPECT_EQ(kSequence[c.skip + 3], NextRandom()) << "exactly three draws";
         // The freeze read the screen again and stretched the background over it.
-        EXPECT_EQ(1024, g_screen.screenWidth);
-        EXPECT_EQ(768, g_screen.screenHeight);
+        EXPECT_EQ(1024, g_snapshot.screenWidth);
+        EXPECT_EQ(768, g_snapshot.screenHeight);
         EXPECT_TRUE(Covers(WindowRect(g_app.background)));
         // The launch timer stops, then the animation timer starts at 50 ms.
         int kill = IndexOf(kKillTimerCall, kLaunchTimer);
@@ -393,7 +393,7 @@ TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
     test::ScreenSize large(1280, 1024);
     ASSERT_TRUE(large.Set());
     LaunchAfter(0);
-    EXPECT_EQ(1280, g_screen.screenWidth);
+    EXPECT_EQ(1280, g_snapshot.screenWidth);
     EXPECT_TRUE(Covers(WindowRect(g_app.background)));
     const uint32_t missed = g_statistics.CountMissedChicken;
     // The other process's WM_DISPLAYCHANGE reaches the background window
@@ -404,8 +404,8 @@ TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
     EXPECT_TRUE(Parked(WindowRect(g_app.background)));
     LaunchAfter(1);  // draws 18467 for the row: 18467 % (768 - 90) + 20, not % (1024 - 90) + 20
     EXPECT_EQ(181, g_flight.spriteY);
-    EXPECT_EQ(1024, g_screen.screenWidth);
-    EXPECT_EQ(768, g_screen.screenHeight);
+    EXPECT_EQ(1024, g_snapshot.screenWidth);
+    EXPECT_EQ(768, g_snapshot.screenHeight);
     const RECT cover = WindowRect(g_app.background);
     EXPECT_TRUE(cover.left == GetSystemMetrics(SM_XVIRTUALSCREEN) && cover.top == GetSystemMetrics(SM_YVIRTUALSCREEN) &&
                 cover.right - cover.left == GetSystemMetrics(SM_CXVIRTUALSCREEN) &&
@@ -419,13 +419,13 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
 {
     g_settings.UseSound = 1;
     LaunchAfter(1);
-    int cursor = IndexOf(kCursorCall, reinterpret_cast<intptr_t>(g_screen.CrosshairCursor));
+    int cursor = IndexOf(kCursorCall, reinterpret_cast<intptr_t>(g_art.crosshairCursor));
     std::vector<Call> sounds = CallsOf(kSoundCall);
     int sound = -1;
     for (size_t i = 0; i < g_calls.size(); ++i)
         if (g_calls[i].kind == kSoundCall) sound = static_cast<int>(i);
     int start = IndexOf(kSetTimerCall, kAnimationTimer);
-    ASSERT_NE(nullptr, g_screen.CrosshairCursor);
+    ASSERT_NE(nullptr, g_art.crosshairCursor);
     ASSERT_EQ(1u, sounds.size());
     EXPECT_EQ(0, sounds[0].a & SND_ASYNC) << "the launch sound plays to its end";
     EXPECT_TRUE(Covers(g_calls[sound].background)) << "the screen is frozen while it plays";
@@ -448,8 +448,8 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
 void ArmTheLaunchTimer()
 {
     Flight_Reset();
-    g_screen.screenWidth = 1024;
-    g_screen.screenHeight = 768;
+    g_snapshot.screenWidth = 1024;
+    g_snapshot.screenHeight = 768;
     ScheduleNextChicken();
 }
 
@@ -457,7 +457,7 @@ void ArmTheLaunchTimer()
 void ExpectHeldBack(bool flying, bool drawn = false)
 {
     EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
-    EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
+    EXPECT_EQ(nullptr, g_snapshot.displayContext) << "nothing frozen";
     EXPECT_FALSE(Covers(WindowRect(g_app.background))) << "the cover stays parked";
     EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
     if (!drawn) {
@@ -699,7 +699,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         LaunchAfter(c.skip);
         ASSERT_EQ(c.direction, g_flight.direction);
         ASSERT_EQ(c.step, g_flight.step);
-        ASSERT_EQ(W, g_screen.screenWidth);
+        ASSERT_EQ(W, g_snapshot.screenWidth);
         const int startX = c.direction > 0 ? -90 : W + 90;
         const uint32_t missedBefore = g_statistics.CountMissedChicken;
         for (int n = 1; n <= c.missedTick; ++n) {
@@ -796,7 +796,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             FakePlatform::Clear();
             FireAnimationTimer();
             int frame, mask;
-            SelectedFrames(g_screen.FallBank, &frame, &mask);
+            SelectedFrames(g_art.banks[kFallBank], &frame, &mask);
             EXPECT_EQ(n - 1, frame);
             EXPECT_EQ(n - 1, mask);
             RECT place = SpritePlace();
@@ -811,7 +811,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             SendMessageA(g_app.sprite, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.sprite), HTCLIENT);
             std::vector<Call> cursors = CallsOf(kCursorCall);
             ASSERT_EQ(1u, cursors.size());
-            EXPECT_EQ(reinterpret_cast<intptr_t>(g_screen.CrosshairCursor), cursors[0].a);
+            EXPECT_EQ(reinterpret_cast<intptr_t>(g_art.crosshairCursor), cursors[0].a);
         }
         FakePlatform::Clear();
         FireAnimationTimer();  // the 20th ends the flight
@@ -855,14 +855,14 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(90, sprite.right - sprite.left);
     EXPECT_EQ(60, sprite.bottom - sprite.top);
     // A held screen released twice: the second finds nothing.
-    FreezeScreen();
-    EXPECT_NE(nullptr, g_screen.ScreenSnapshot.dc);
+    FreezeForFlight();
+    EXPECT_NE(nullptr, g_snapshot.snapshot.dc);
     ReleaseScreen();
     ReleaseScreen();
     EndFlight();
-    EXPECT_EQ(nullptr, g_screen.DisplayContext);
-    EXPECT_EQ(nullptr, g_screen.ScreenSnapshot.dc);
-    EXPECT_EQ(nullptr, g_screen.ComposeSurface.dc);
+    EXPECT_EQ(nullptr, g_snapshot.displayContext);
+    EXPECT_EQ(nullptr, g_snapshot.snapshot.dc);
+    EXPECT_EQ(nullptr, g_snapshot.compose.dc);
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
@@ -871,7 +871,7 @@ void FreezeBeforeTheWindows()
 {
     const HWND background = g_app.background;
     g_app.background = nullptr;
-    FreezeScreen();
+    FreezeForFlight();
     g_app.background = background;
 }
 
@@ -893,7 +893,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         {"the quit after that flight", nullptr, [] { ReleaseScreen(); }, false},
         {"a new speed from the dialog between flights", nullptr, [] { EndFlight(); }, false},
         {"the start-up freeze, then the quit", &FreezeBeforeTheWindows, [] { ReleaseScreen(); }, false},
-        {"a freeze with the windows there", [] { FreezeScreen(); }, [] { ReleaseScreen(); }, true},
+        {"a freeze with the windows there", [] { FreezeForFlight(); }, [] { ReleaseScreen(); }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -902,7 +902,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward meanwhile";
         c.release();
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
-        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
+        EXPECT_EQ(nullptr, g_snapshot.displayContext) << "released";
     }
 }
 
@@ -933,7 +933,7 @@ TEST_F(FlightTest, TheChickenItsStepsAndItsFallScaleToTheMonitorsDpi)
             if (launch) {
                 EXPECT_EQ(before, g_flight.bank->frames[0]) << "scaled once for this DPI";
             }
-            EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_screen.RightBank) << "the loaded art at 96 dpi only";
+            EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_art.banks[kRightBank]) << "the loaded art at 96 dpi only";
             EXPECT_EQ(c.row, g_flight.spriteY);
             EXPECT_EQ(c.step, g_flight.step);
             EXPECT_EQ(-c.flyWidth, g_flight.spriteX);
@@ -977,9 +977,9 @@ TEST_F(FlightTest, AMonitorLeftOfThePrimaryFreezesFliesAndIsShotAt)
         LaunchAfter(1);
         ASSERT_EQ(1, g_flight.flying);
         const RECT all = {c.second.left, c.second.top, 1024, 768};
-        EXPECT_EQ(all.left, g_screen.originX);
-        EXPECT_EQ(all.right - all.left, g_screen.screenWidth);
-        EXPECT_EQ(all.bottom - all.top, g_screen.screenHeight);
+        EXPECT_EQ(all.left, g_snapshot.originX);
+        EXPECT_EQ(all.right - all.left, g_snapshot.screenWidth);
+        EXPECT_EQ(all.bottom - all.top, g_snapshot.screenHeight);
         const RECT cover = WindowRect(g_app.background);
         EXPECT_TRUE(EqualRect(&all, &cover)) << "the cover spans both monitors";
         // The row and the start on the second monitor: 18467 % (600 - 90) + 20
@@ -1056,7 +1056,7 @@ void PaintPatternIntoSnapshot(const RECT& r)
     for (int y = 0; y < pattern.height; ++y)
         for (int x = 0; x < pattern.width; ++x) pattern.pixels[y * pattern.width + x] = Pattern(r.left + x, r.top + y);
     GdiFlush();
-    BitBlt(g_screen.ScreenSnapshot.dc, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
+    BitBlt(g_snapshot.snapshot.dc, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
 }
 
 // What a window shows, read from its own device context.
@@ -1083,24 +1083,24 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 {
     struct Case {
         const char* name;
-        FrameBank ScreenState::*bank;
+        Bank bank;
         int frame;
         unsigned firstFrameId, firstMaskId;
         int width, height;
         int dpi;  // of the monitor: the art scaled to it
     };
     const Case cases[] = {
-        {"flying right, frame 0", &ScreenState::RightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
-        {"flying right, frame 11", &ScreenState::RightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
-        {"flying left, frame 5", &ScreenState::LeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60, 96},
-        {"falling, frame 0", &ScreenState::FallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
-        {"falling, frame 18", &ScreenState::FallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
-        {"flying left at 144 dpi, frame 3", &ScreenState::LeftBank, 3, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 135, 90, 144},
-        {"falling at 144 dpi, frame 7", &ScreenState::FallBank, 7, IDB_FALL_FRAME0, IDB_FALL_MASK0, 150, 135, 144},
-        {"falling at 240 dpi, frame 2", &ScreenState::FallBank, 2, IDB_FALL_FRAME0, IDB_FALL_MASK0, 250, 225, 240},
+        {"flying right, frame 0", kRightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying right, frame 11", kRightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying left, frame 5", kLeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60, 96},
+        {"falling, frame 0", kFallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"falling, frame 18", kFallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"flying left at 144 dpi, frame 3", kLeftBank, 3, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 135, 90, 144},
+        {"falling at 144 dpi, frame 7", kFallBank, 7, IDB_FALL_FRAME0, IDB_FALL_MASK0, 150, 135, 144},
+        {"falling at 240 dpi, frame 2", kFallBank, 2, IDB_FALL_FRAME0, IDB_FALL_MASK0, 250, 225, 240},
     };
     g_flight.dpi = 240;  // the freeze makes room for the largest chicken
-    FreezeScreen();
+    FreezeForFlight();
     const RECT area = {200, 150, 450, 375};
     PaintPatternIntoSnapshot(area);
     g_flight.flying = 1;
@@ -1112,12 +1112,12 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         ASSERT_TRUE(colour.valid && mask.valid);
         ASSERT_EQ(MulDiv(colour.width, c.dpi, 96), c.width);
         ASSERT_EQ(1, ScaleFrameBanks(c.dpi));
-        SelectFrame(*ShownBank(g_screen.*c.bank), c.frame);
+        SelectFrame(*ShownBank(c.bank), c.frame);
         // What the surfaces hold: the art itself at 96 dpi, else its copy
         // at the monitor's size, frame and mask scaled alike.
         Canvas frameShown(c.width, c.height), maskShown(c.width, c.height);
-        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_screen.FrameSurface.dc, 0, 0, SRCCOPY);
-        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_screen.MaskSurface.dc, 0, 0, SRCCOPY);
+        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_art.frameSurface.dc, 0, 0, SRCCOPY);
+        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_art.maskSurface.dc, 0, 0, SRCCOPY);
         GdiFlush();
         int chickenArt = 0, chickenScaled = 0;
         for (int y = 0; y < mask.height; ++y)
@@ -1157,11 +1157,11 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 
 TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 {
-    FreezeScreen();  // as start-up does
+    FreezeForFlight();  // as start-up does
     const RECT area = {300, 200, 390, 260};
     PaintPatternIntoSnapshot(area);
     // A frame sits in the surfaces, but no launch has drawn a step yet.
-    SelectFrame(g_screen.RightBank, 3);
+    SelectFrame(g_art.banks[kRightBank], 3);
     ASSERT_EQ(0, g_flight.step);
     ShowSpriteAt(area.left, area.top, 90, 60);
     Canvas shown(90, 60);
@@ -1183,7 +1183,7 @@ TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 
 TEST_F(FlightTest, BackgroundPaintsTheSnapshotWhileTheScreenIsHeld)
 {
-    FreezeScreen();
+    FreezeForFlight();
     ASSERT_TRUE(Covers(WindowRect(g_app.background)));
     const RECT area = {500, 400, 580, 450};
     PaintPatternIntoSnapshot(area);
@@ -1231,8 +1231,8 @@ long GdiGrowth(int cycles, int flights, bool leak, std::vector<HBITMAP>& leaked)
         test::ImportHook move("USER32.dll", "MoveWindow", &NoMove);
         g_skipFullScreenCopies = true;
         for (int i = 0; i < cycles; ++i) {
-            FreezeScreen();
-            if (leak) leaked.push_back(CreateCompatibleBitmap(g_screen.DisplayContext, 8, 8));
+            FreezeForFlight();
+            if (leak) leaked.push_back(CreateCompatibleBitmap(g_snapshot.displayContext, 8, 8));
             ReleaseScreen();
         }
         g_skipFullScreenCopies = false;
@@ -1325,7 +1325,7 @@ TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
     ASSERT_TRUE(program.Loaded());
     g_settings.UseSound = 0;
     g_settings.Speed = 1;
-    FreezeScreen();  // as start-up does: the first flight starts from the screen's edge
+    FreezeForFlight();  // as start-up does: the first flight starts from the screen's edge
     ReleaseScreen();
     for (bool hit : {false, true}) {
         FireLaunchTimer();  // the launch's freeze makes the flight's objects
@@ -1368,8 +1368,8 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         load.missing = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
-        EXPECT_EQ(nullptr, g_screen.FrameSurface.dc);
-        EXPECT_EQ(nullptr, g_screen.MaskSurface.dc);
+        EXPECT_EQ(nullptr, g_art.frameSurface.dc);
+        EXPECT_EQ(nullptr, g_art.maskSurface.dc);
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }

@@ -22,7 +22,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
@@ -282,7 +282,7 @@ protected:
         g_settings.UseSound = 1;
         g_flight.flying = 1;
         g_flight.step = 5;
-        g_flight.bank = &g_screen.RightBank;
+        g_flight.bank = &g_art.banks[kRightBank];
     }
     // A fresh shot: no holes, known counters, the chicken flying.
     void Prepare(const Statistics& counters, uint32_t appearance, uint32_t now)

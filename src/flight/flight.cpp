@@ -4,7 +4,7 @@
 #include "flight/fullscreen.h"
 #include "flight/monitors.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "res/sound.h"
 #include "store/store.h"
@@ -25,6 +25,11 @@ static const int kRowTop = 20, kRowBottom = 10;
 int32_t FlightPixels(int32_t basePixels)
 {
     return MulDiv(basePixels, g_flight.dpi, kBaseDpi);
+}
+
+int FreezeForFlight()
+{
+    return FreezeScreen(FlightPixels(kFallWidth), FlightPixels(kFallHeight));
 }
 
 int NextRandom()
@@ -85,21 +90,28 @@ void LaunchChicken()
     const int32_t width = FlightPixels(kFlyWidth);
     if (g_flight.direction > 0) {
         g_flight.spriteX = g_flight.band.left - width;
-        g_flight.bank = ShownBank(g_screen.RightBank);
+        g_flight.bank = ShownBank(kRightBank);
     } else {
         g_flight.spriteX = g_flight.band.right + width;
-        g_flight.bank = ShownBank(g_screen.LeftBank);
+        g_flight.bank = ShownBank(kLeftBank);
     }
-    if (!FreezeScreen()) {
+    if (!FreezeForFlight()) {
         // A screen that cannot be read (the secure desktop): given up before
         // anything shows, its draws spent, the timer left to fire again.
         g_flight.flying = 0;
         return;
     }
     KillTimer(g_app.background, g_flight.launchTimerId);
-    SetCursor(g_screen.CrosshairCursor);  // at once, before the pointer moves
+    ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
+}
+
+// The frame selected last; none before the first launch, which has never
+// selected one.
+static SpriteFrame ShownFrame()
+{
+    return g_flight.step != 0 ? SelectedFrame() : SpriteFrame{};
 }
 
 // Moves the sprite window and draws it before the tick ends.
@@ -108,7 +120,7 @@ static void ShowSprite(int width, int height)
     g_flight.spriteWidth = width;
     g_flight.spriteHeight = height;
     MoveSprite(g_flight.spriteX, g_flight.spriteY, width, height);
-    DrawSprite(g_app.sprite);
+    DrawSprite(g_app.sprite, width, height, ShownFrame());
 }
 
 static void FallTick()
@@ -119,7 +131,7 @@ static void FallTick()
         ScheduleNextChicken();
         return;
     }
-    SelectFrame(*ShownBank(g_screen.FallBank), kFallTicks - g_flight.fallCounter);
+    SelectFrame(*ShownBank(kFallBank), kFallTicks - g_flight.fallCounter);
     g_flight.spriteY += FlightPixels(kFallStep);
     ShowSprite(FlightPixels(kFallWidth), FlightPixels(kFallHeight));
     g_flight.fallCounter -= 1;
@@ -233,6 +245,17 @@ LRESULT OnFlightTimer(WPARAM timer)
         LaunchChicken();
     else if (timer == kAnimationTimer)
         AnimationTick();
+    return 0;
+}
+
+LRESULT OnSpritePaint(HWND sprite)
+{
+    return PaintSprite(sprite, g_flight.spriteWidth, g_flight.spriteHeight, ShownFrame());
+}
+
+LRESULT OnSetCursor()
+{
+    ShowPointer(g_flight.flying != 0);
     return 0;
 }
 

@@ -506,7 +506,7 @@ std::string KeepScreen()
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "shooting/holes.h"
 #include "store/store.h"
@@ -518,7 +518,8 @@ namespace test {
 void ResetAllModules()
 {
     RepairWindows();
-    Screen_Reset();
+    Snapshot_Reset();
+    Art_Reset();
     Flight_Reset();
     Presence_Reset();
     Store_Reset();
