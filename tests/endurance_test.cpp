@@ -47,7 +47,7 @@ bool Flight(int n, Expected& expected, bool leak)
     g_ui.BusyFlag = false;
     SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0);
     if (!g_flight.flying) return false;
-    if (leak) CreateCompatibleBitmap(g_snapshot.displayContext, 8, 8);
+    if (leak) CreateCompatibleBitmap(g_snapshot.display.get(), 8, 8);
     const bool hit = n % 4 != 0, optionsKey = n % 37 == 5, shootVictims = n % 10 == 3;
     for (int tick = 0; g_flight.flying && tick < 1000; ++tick) {
         SendMessageA(g_app.background, WM_TIMER, kAnimationTimer, 0);

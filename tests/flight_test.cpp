@@ -84,20 +84,20 @@ bool IsFullScreen(int width, int height)
 // the whole screen.
 BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
 {
-    if (target && target == g_snapshot.snapshot.dc && source == g_snapshot.displayContext &&
+    if (target && target == g_snapshot.snapshot.get() && source == g_snapshot.display.get() &&
         !IsFullScreen(width, height))
         Record(kStripCall, nullptr, x, y, width, height);
     // The background window's paint: the snapshot copied into its own DC.
-    if (target && source && source == g_snapshot.snapshot.dc && WindowFromDC(target) == g_app.background)
+    if (target && source && source == g_snapshot.snapshot.get() && WindowFromDC(target) == g_app.background)
         Record(kBackgroundPaintCall, nullptr, x, y, width, height);
-    if (g_failFullScreenCopies && source == g_snapshot.displayContext && IsFullScreen(width, height)) return FALSE;
+    if (g_failFullScreenCopies && source == g_snapshot.display.get() && IsFullScreen(width, height)) return FALSE;
     if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
     return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
 }
 
 HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
 {
-    if (dc && (dc == g_art.frameSurface.dc || dc == g_art.maskSurface.dc)) g_selections.push_back({dc, object});
+    if (dc && (dc == g_art.frameSurface.get() || dc == g_art.maskSurface.get())) g_selections.push_back({dc, object});
     return g_realSelectObject(dc, object);
 }
 
@@ -259,10 +259,10 @@ void LaunchAfter(int skip)
 }
 
 // The index of `object` in `list` of 19, or -1.
-int FrameNumber(const HBITMAP (&list)[FRAMES_PER_BANK], HGDIOBJ object)
+int FrameNumber(const Bitmap (&list)[FRAMES_PER_BANK], HGDIOBJ object)
 {
     for (int i = 0; i < FRAMES_PER_BANK; ++i)
-        if (list[i] == object) return i;
+        if (list[i].get() == object) return i;
     return -1;
 }
 
@@ -272,8 +272,8 @@ void SelectedFrames(const FrameBank& bank, int* frame, int* mask)
 {
     *frame = *mask = -1;
     for (const Selection& s : g_selections) {
-        if (s.surface == g_art.frameSurface.dc) *frame = FrameNumber(bank.frames, s.object);
-        if (s.surface == g_art.maskSurface.dc) *mask = FrameNumber(bank.masks, s.object);
+        if (s.surface == g_art.frameSurface.get()) *frame = FrameNumber(bank.frames, s.object);
+        if (s.surface == g_art.maskSurface.get()) *mask = FrameNumber(bank.masks, s.object);
     }
 }
 
@@ -457,7 +457,7 @@ void ArmTheLaunchTimer()
 void ExpectHeldBack(bool flying, bool drawn = false)
 {
     EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
-    EXPECT_EQ(nullptr, g_snapshot.displayContext) << "nothing frozen";
+    EXPECT_EQ(nullptr, g_snapshot.display.get()) << "nothing frozen";
     EXPECT_FALSE(Covers(WindowRect(g_app.background))) << "the cover stays parked";
     EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
     if (!drawn) {
@@ -856,13 +856,13 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(60, sprite.bottom - sprite.top);
     // A held screen released twice: the second finds nothing.
     FreezeForFlight();
-    EXPECT_NE(nullptr, g_snapshot.snapshot.dc);
+    EXPECT_NE(nullptr, g_snapshot.snapshot.get());
     ReleaseScreen();
     ReleaseScreen();
     EndFlight();
-    EXPECT_EQ(nullptr, g_snapshot.displayContext);
-    EXPECT_EQ(nullptr, g_snapshot.snapshot.dc);
-    EXPECT_EQ(nullptr, g_snapshot.compose.dc);
+    EXPECT_EQ(nullptr, g_snapshot.display.get());
+    EXPECT_EQ(nullptr, g_snapshot.snapshot.get());
+    EXPECT_EQ(nullptr, g_snapshot.compose.get());
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
@@ -902,7 +902,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward meanwhile";
         c.release();
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
-        EXPECT_EQ(nullptr, g_snapshot.displayContext) << "released";
+        EXPECT_EQ(nullptr, g_snapshot.display.get()) << "released";
     }
 }
 
@@ -927,11 +927,11 @@ TEST_F(FlightTest, TheChickenItsStepsAndItsFallScaleToTheMonitorsDpi)
         test::FakeMonitors monitors({{{0, 0, 1024, 768}, c.dpi}}, POINT{500, 400}, false);
         ASSERT_TRUE(monitors.Installed());
         for (int launch = 0; launch < 2; ++launch) {
-            const HBITMAP before = launch ? g_flight.bank->frames[0] : nullptr;
+            const HBITMAP before = launch ? g_flight.bank->frames[0].get() : nullptr;
             LaunchAfter(1);
             ASSERT_EQ(1, g_flight.flying);
             if (launch) {
-                EXPECT_EQ(before, g_flight.bank->frames[0]) << "scaled once for this DPI";
+                EXPECT_EQ(before, g_flight.bank->frames[0].get()) << "scaled once for this DPI";
             }
             EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_art.banks[kRightBank]) << "the loaded art at 96 dpi only";
             EXPECT_EQ(c.row, g_flight.spriteY);
@@ -1056,7 +1056,7 @@ void PaintPatternIntoSnapshot(const RECT& r)
     for (int y = 0; y < pattern.height; ++y)
         for (int x = 0; x < pattern.width; ++x) pattern.pixels[y * pattern.width + x] = Pattern(r.left + x, r.top + y);
     GdiFlush();
-    BitBlt(g_snapshot.snapshot.dc, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
+    BitBlt(g_snapshot.snapshot.get(), r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
 }
 
 // What a window shows, read from its own device context.
@@ -1116,8 +1116,8 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         // What the surfaces hold: the art itself at 96 dpi, else its copy
         // at the monitor's size, frame and mask scaled alike.
         Canvas frameShown(c.width, c.height), maskShown(c.width, c.height);
-        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_art.frameSurface.dc, 0, 0, SRCCOPY);
-        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_art.maskSurface.dc, 0, 0, SRCCOPY);
+        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_art.frameSurface.get(), 0, 0, SRCCOPY);
+        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_art.maskSurface.get(), 0, 0, SRCCOPY);
         GdiFlush();
         int chickenArt = 0, chickenScaled = 0;
         for (int y = 0; y < mask.height; ++y)
@@ -1232,7 +1232,7 @@ long GdiGrowth(int cycles, int flights, bool leak, std::vector<HBITMAP>& leaked)
         g_skipFullScreenCopies = true;
         for (int i = 0; i < cycles; ++i) {
             FreezeForFlight();
-            if (leak) leaked.push_back(CreateCompatibleBitmap(g_snapshot.displayContext, 8, 8));
+            if (leak) leaked.push_back(CreateCompatibleBitmap(g_snapshot.display.get(), 8, 8));
             ReleaseScreen();
         }
         g_skipFullScreenCopies = false;
@@ -1368,8 +1368,8 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         load.missing = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
-        EXPECT_EQ(nullptr, g_art.frameSurface.dc);
-        EXPECT_EQ(nullptr, g_art.maskSurface.dc);
+        EXPECT_EQ(nullptr, g_art.frameSurface.get());
+        EXPECT_EQ(nullptr, g_art.maskSurface.get());
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }

@@ -18,10 +18,10 @@ static const BankSource kBankSources[kBanks] = {
 static void LoadBank(FrameBank& bank, int firstFrame, int firstMask)
 {
     for (int i = 0; i < FRAMES_PER_BANK; ++i) {
-        bank.frames[i] = LoadBitmapA(g_app.instance, MAKEINTRESOURCEA(firstFrame + i));
+        bank.frames[i].Reset(LoadBitmapA(g_app.instance, MAKEINTRESOURCEA(firstFrame + i)));
     }
     for (int i = 0; i < FRAMES_PER_BANK; ++i) {
-        bank.masks[i] = LoadBitmapA(g_app.instance, MAKEINTRESOURCEA(firstMask + i));
+        bank.masks[i].Reset(LoadBitmapA(g_app.instance, MAKEINTRESOURCEA(firstMask + i)));
     }
 }
 
@@ -39,9 +39,9 @@ int LoadFrameBanks()
 
     bool ok = BanksComplete();
     if (ok) {
-        g_art.frameSurface.dc = CreateCompatibleDC(nullptr);
-        if (g_art.frameSurface.dc) g_art.maskSurface.dc = CreateCompatibleDC(nullptr);
-        ok = g_art.frameSurface.dc && g_art.maskSurface.dc;
+        g_art.frameSurface.Reset(CreateCompatibleDC(nullptr));
+        if (g_art.frameSurface) g_art.maskSurface.Reset(CreateCompatibleDC(nullptr));
+        ok = g_art.frameSurface && g_art.maskSurface;
     }
     g_art.crosshairCursor = LoadCursorA(g_app.instance, MAKEINTRESOURCEA(IDC_CROSSHAIR));
     g_art.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -51,49 +51,33 @@ int LoadFrameBanks()
 // One bitmap at another size, nearest neighbour: a frame and its mask, each
 // scaled alone, still agree pixel for pixel, so the XOR, AND, XOR of a paint
 // stays exact. Masks stay monochrome.
-static HBITMAP ScaledCopy(HDC screen, HBITMAP source, int width, int height, bool mask)
+static Bitmap ScaledCopy(HDC screen, HBITMAP source, int width, int height, bool mask)
 {
     BITMAP art = {};
-    if (!GetObjectA(source, sizeof art, &art)) return nullptr;
-    HBITMAP copy = mask ? CreateBitmap(width, height, 1, 1, nullptr) : CreateCompatibleBitmap(screen, width, height);
-    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
-    bool done = false;
-    if (copy && from && to) {
-        HGDIOBJ fromFirst = SelectObject(from, source), toFirst = SelectObject(to, copy);
-        SetStretchBltMode(to, COLORONCOLOR);
-        done = StretchBlt(to, 0, 0, width, height, from, 0, 0, art.bmWidth, art.bmHeight, SRCCOPY) != FALSE;
-        SelectObject(from, fromFirst);
-        SelectObject(to, toFirst);
-    }
-    if (to) DeleteDC(to);
-    if (from) DeleteDC(from);
-    if (!done && copy) {
-        DeleteObject(copy);
-        copy = nullptr;
-    }
+    if (!GetObjectA(source, sizeof art, &art)) return Bitmap();
+    Bitmap copy(mask ? CreateBitmap(width, height, 1, 1, nullptr) : CreateCompatibleBitmap(screen, width, height));
+    MemoryDc from(CreateCompatibleDC(screen)), to(CreateCompatibleDC(screen));
+    if (!copy || !from || !to) return Bitmap();
+    Selection reading(from.get(), source), writing(to.get(), copy.get());
+    SetStretchBltMode(to.get(), COLORONCOLOR);
+    if (!StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, art.bmWidth, art.bmHeight, SRCCOPY))
+        return Bitmap();
     return copy;
 }
 
 static void FreeBank(FrameBank& bank)
 {
     for (int i = 0; i < FRAMES_PER_BANK; ++i) {
-        if (bank.frames[i]) DeleteObject(bank.frames[i]);
-        if (bank.masks[i]) DeleteObject(bank.masks[i]);
-        bank.frames[i] = bank.masks[i] = nullptr;
+        bank.frames[i].Reset();
+        bank.masks[i].Reset();
     }
 }
 
 // The frame surfaces give back whatever frame they show before it may go.
-static void DeselectFrames()
-{
-    Surface* const surfaces[] = {&g_art.frameSurface, &g_art.maskSurface};
-    for (Surface* s : surfaces)
-        if (s->dc && s->first) SelectObject(s->dc, s->first);
-}
-
 static void FreeScaledBanks()
 {
-    DeselectFrames();
+    g_art.frameSurface.Deselect();
+    g_art.maskSurface.Deselect();
     for (FrameBank& bank : g_art.scaled) FreeBank(bank);
     g_art.bankDpi = 0;
 }
@@ -101,8 +85,8 @@ static void FreeScaledBanks()
 void FreeFrameBanks()
 {
     FreeScaledBanks();
-    DeleteSurface(g_art.frameSurface);
-    DeleteSurface(g_art.maskSurface);
+    g_art.frameSurface.Reset();
+    g_art.maskSurface.Reset();
     for (FrameBank& bank : g_art.banks) FreeBank(bank);
     g_art.crosshairCursor = nullptr;  // shared resource cursor: not destroyed
 }
@@ -113,8 +97,8 @@ int ScaleFrameBanks(int dpi)
     if (dpi == g_art.bankDpi || (dpi == kBaseDpi && g_art.bankDpi == 0)) return 1;
     FreeScaledBanks();  // also takes the shown frame out of the frame surfaces, to be read from
     if (dpi == kBaseDpi) return 1;
-    HDC screen = GetDC(nullptr);
-    bool complete = screen != nullptr;
+    ScreenDc screen;
+    bool complete = static_cast<bool>(screen);
     for (int b = 0; complete && b < kBanks; ++b) {
         const FrameBank& loaded = g_art.banks[b];
         FrameBank& scaled = g_art.scaled[b];
@@ -122,12 +106,11 @@ int ScaleFrameBanks(int dpi)
         const int w = MulDiv(falling ? kFallWidth : kFlyWidth, dpi, kBaseDpi);
         const int h = MulDiv(falling ? kFallHeight : kFlyHeight, dpi, kBaseDpi);
         for (int i = 0; complete && i < FRAMES_PER_BANK; ++i) {
-            scaled.frames[i] = ScaledCopy(screen, loaded.frames[i], w, h, false);
-            scaled.masks[i] = ScaledCopy(screen, loaded.masks[i], w, h, true);
+            scaled.frames[i] = ScaledCopy(screen.get(), loaded.frames[i].get(), w, h, false);
+            scaled.masks[i] = ScaledCopy(screen.get(), loaded.masks[i].get(), w, h, true);
             complete = scaled.frames[i] && scaled.masks[i];
         }
     }
-    if (screen) ReleaseDC(nullptr, screen);
     if (!complete) {
         FreeScaledBanks();
         return 0;
@@ -144,13 +127,13 @@ const FrameBank* ShownBank(Bank bank)
 
 void SelectFrame(const FrameBank& bank, int index)
 {
-    SelectIntoSurface(g_art.frameSurface, bank.frames[index]);
-    SelectIntoSurface(g_art.maskSurface, bank.masks[index]);
+    g_art.frameSurface.Select(bank.frames[index].get());
+    g_art.maskSurface.Select(bank.masks[index].get());
 }
 
 SpriteFrame SelectedFrame()
 {
-    return SpriteFrame{g_art.frameSurface.dc, g_art.maskSurface.dc};
+    return SpriteFrame{g_art.frameSurface.get(), g_art.maskSurface.get()};
 }
 
 void ShowPointer(bool crosshair)

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "flight/surface.h"
+#include "app/gdi.h"
 #include "res/resource.h"
 
 // The art's sizes at 96 dpi, the sprite window's: a flying chicken, and a
@@ -12,8 +12,8 @@
 enum { kFlyWidth = 90, kFlyHeight = 60, kFallWidth = 100, kFallHeight = 90 };
 
 struct FrameBank {
-    HBITMAP frames[FRAMES_PER_BANK];  // colour
-    HBITMAP masks[FRAMES_PER_BANK];   // 1 = transparent, 0 = chicken
+    Bitmap frames[FRAMES_PER_BANK];  // colour
+    Bitmap masks[FRAMES_PER_BANK];   // 1 = transparent, 0 = chicken
 };
 
 // The three banks, in the order they are loaded.
@@ -21,8 +21,8 @@ enum Bank { kRightBank, kLeftBank, kFallBank, kBanks };
 
 struct ArtState {
     FrameBank banks[kBanks];   // as loaded, at 96 dpi
-    Surface frameSurface;      // holds the colour frame of the current tick
-    Surface maskSurface;       // holds its mask
+    MemoryDc frameSurface;     // shows the colour frame of the current tick
+    MemoryDc maskSurface;      // shows its mask
     HCURSOR crosshairCursor, arrowCursor;
     FrameBank scaled[kBanks];  // the banks at bankDpi
     int bankDpi;               // 0 or 96: none scaled

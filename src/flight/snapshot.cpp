@@ -7,18 +7,17 @@ SnapshotState g_snapshot = {};
 
 static void ReleaseScreenState()
 {
-    DeleteSurface(g_snapshot.compose);
-    DeleteSurface(g_snapshot.snapshot);
-    if (g_snapshot.displayContext) DeleteDC(g_snapshot.displayContext);
-    g_snapshot.displayContext = nullptr;
+    g_snapshot.compose.Reset();
+    g_snapshot.snapshot.Reset();
+    g_snapshot.display.Reset();
 }
 
 int FreezeScreen(int composeWidth, int composeHeight)
 {
     ReleaseScreenState();  // the start-up snapshot, when the first chicken comes
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    g_snapshot.displayContext = display;
-    g_snapshot.snapshot.dc = CreateCompatibleDC(display);
+    g_snapshot.display.Reset(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    const HDC display = g_snapshot.display.get();
+    g_snapshot.snapshot.Reset(CreateCompatibleDC(display));
     // Every monitor freezes, and a click anywhere is a shot.
     const RECT all = VirtualScreen();
     g_snapshot.originX = all.left;
@@ -26,17 +25,17 @@ int FreezeScreen(int composeWidth, int composeHeight)
     g_snapshot.screenWidth = all.right - all.left;
     g_snapshot.screenHeight = all.bottom - all.top;
 
-    HBITMAP compose = CreateCompatibleBitmap(display, composeWidth, composeHeight);
-    g_snapshot.compose.dc = CreateCompatibleDC(display);
-    GiveSurfaceBitmap(g_snapshot.compose, compose);
+    Bitmap compose(CreateCompatibleBitmap(display, composeWidth, composeHeight));
+    g_snapshot.compose.Reset(CreateCompatibleDC(display));
+    g_snapshot.compose.Own(std::move(compose));
 
     int w = g_snapshot.screenWidth, h = g_snapshot.screenHeight;
-    GiveSurfaceBitmap(g_snapshot.snapshot, CreateCompatibleBitmap(display, w, h));
+    g_snapshot.snapshot.Own(Bitmap(CreateCompatibleBitmap(display, w, h)));
     // The background window is still parked, so the program is not in the
     // picture. CAPTUREBLT takes layered windows along (tooltips, menu
     // shadows, translucent players), which Windows XP and Windows 7 without
     // Aero otherwise leave out.
-    if (!BitBlt(g_snapshot.snapshot.dc, 0, 0, w, h, display, all.left, all.top, SRCCOPY | CAPTUREBLT)) {
+    if (!BitBlt(g_snapshot.snapshot.get(), 0, 0, w, h, display, all.left, all.top, SRCCOPY | CAPTUREBLT)) {
         // The secure desktop, or a session without its console: nothing to show.
         ReleaseScreenState();
         return 0;
@@ -70,20 +69,20 @@ BOOL ReleaseScreen()
 
 void RefreshSnapshotStrip(int x, int y, int width, int height)
 {
-    BitBlt(g_snapshot.snapshot.dc, x - g_snapshot.originX, y - g_snapshot.originY, width, height,
-           g_snapshot.displayContext, x, y, SRCCOPY);
+    BitBlt(g_snapshot.snapshot.get(), x - g_snapshot.originX, y - g_snapshot.originY, width, height,
+           g_snapshot.display.get(), x, y, SRCCOPY);
 }
 
 // The snapshot under the window with the frame over it, composed aside and
 // copied into `dc` in one step: never half a frame.
 static void ComposeSprite(HWND sprite, HDC dc, int w, int h, const SpriteFrame& frame)
 {
-    if (!g_snapshot.compose.dc || !g_snapshot.snapshot.dc) return;
+    if (!g_snapshot.compose || !g_snapshot.snapshot) return;
     RECT r;
     GetWindowRect(sprite, &r);
-    HDC compose = g_snapshot.compose.dc;
+    HDC compose = g_snapshot.compose.get();
     // The snapshot begins at the virtual screen's corner.
-    BitBlt(compose, 0, 0, w, h, g_snapshot.snapshot.dc, r.left - g_snapshot.originX, r.top - g_snapshot.originY,
+    BitBlt(compose, 0, 0, w, h, g_snapshot.snapshot.get(), r.left - g_snapshot.originX, r.top - g_snapshot.originY,
            SRCCOPY);
     if (frame.colour) {
         // XOR, AND with the mask, XOR: where the mask is white the two XORs
@@ -116,10 +115,8 @@ LRESULT PaintSprite(HWND sprite, int width, int height, const SpriteFrame& frame
 
 void DrawSprite(HWND sprite, int width, int height, const SpriteFrame& frame)
 {
-    if (HDC dc = GetDC(sprite)) {
-        ComposeSprite(sprite, dc, width, height, frame);
-        ReleaseDC(sprite, dc);
-    }
+    ScreenDc dc(sprite);
+    if (dc) ComposeSprite(sprite, dc.get(), width, height, frame);
 }
 
 // Composited desktops (and Wine) show a window that never paints as black,
@@ -128,9 +125,9 @@ LRESULT PaintBackground(HWND background)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(background, &ps);
-    if (g_snapshot.snapshot.dc) {
+    if (g_snapshot.snapshot) {
         const RECT& r = ps.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_snapshot.snapshot.dc, r.left, r.top,
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_snapshot.snapshot.get(), r.left, r.top,
                SRCCOPY);
     }
     EndPaint(background, &ps);

@@ -3,13 +3,13 @@
 #pragma once
 #include <windows.h>
 
+#include "app/gdi.h"
 #include "flight/art.h"
-#include "flight/surface.h"
 
 struct SnapshotState {
-    HDC displayContext;        // the live screen
-    Surface snapshot;          // the frozen screen
-    Surface compose;           // as large as the falling chicken; where a paint is composed
+    MemoryDc display;          // the live screen, made by CreateDC
+    MemoryDc snapshot;         // the frozen screen, in a bitmap of its own
+    MemoryDc compose;          // as large as the falling chicken; where a paint is composed
     HWND previousForeground;   // in front when a flight froze the screen; until its release
 
     // The virtual screen of the last FreezeScreen, all monitors together;

@@ -60,13 +60,10 @@ static DWORD OwnerProcess(HWND window)
 }
 
 // A copy of the window's own region, or none when it has none.
-static HRGN CopyOwnRegion(HWND window)
+static Region CopyOwnRegion(HWND window)
 {
-    HRGN copy = CreateRectRgn(0, 0, 0, 0);
-    if (copy && GetWindowRgn(window, copy) == ERROR) {
-        DeleteObject(copy);
-        copy = nullptr;
-    }
+    Region copy(CreateRectRgn(0, 0, 0, 0));
+    if (copy && GetWindowRgn(window, copy.get()) == ERROR) copy.Reset();
     return copy;
 }
 
@@ -76,16 +73,10 @@ static bool SameRegion(HRGN a, HRGN b)
     return EqualRgn(a, b) != FALSE;
 }
 
-static void Replace(HRGN& kept, HRGN region)
-{
-    if (kept) DeleteObject(kept);
-    kept = region;
-}
-
 static void Forget(HoledWindow& h)
 {
-    Replace(h.original, nullptr);
-    Replace(h.lastSet, nullptr);
+    h.original.Reset();
+    h.lastSet.Reset();
 }
 
 // The window's entry, or none. An entry whose handle now names a window of
@@ -112,36 +103,31 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
     // the screen or one whose corner lies at negative coordinates).
-    HRGN own = CopyOwnRegion(window);
+    Region own = CopyOwnRegion(window);
     // A window that set a shape of its own since its last hole keeps that
     // one at the repair.
-    const bool ownShape = !entry || !SameRegion(own, entry->lastSet);
-    HRGN shape = own ? own : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
+    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet.get());
+    const Region box(own ? nullptr : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top));
+    const HRGN shape = own ? own.get() : box.get();
     // A right-to-left window's region runs from its right edge.
     const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
     int cy = g_holes.ShotPoint.y - r.top;
     const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
-    HRGN hole = CreateEllipticRgn(left, top, left + d, top + d);
-    HRGN result = CreateRectRgn(0, 0, 0, 0);
-    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR && Answers(window) &&
-        SetWindowRgn(window, result, TRUE)) {
-        result = nullptr;  // the system's now
+    const Region hole(CreateEllipticRgn(left, top, left + d, top + d));
+    Region result(CreateRectRgn(0, 0, 0, 0));
+    if (shape && hole && result && CombineRgn(result.get(), shape, hole.get(), RGN_DIFF) != ERROR &&
+        Answers(window) && SetWindowRgn(window, result.get(), TRUE)) {
+        result.Release();  // the system's now
         if (!entry) {
             g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(),
-                                           HoledWindow{window, OwnerProcess(window), nullptr, nullptr});
+                                           HoledWindow{window, OwnerProcess(window), Region(), Region()});
             entry = &g_holes.HoledWindowList.front();
         }
-        if (ownShape) {
-            Replace(entry->original, own);
-            if (shape == own) shape = nullptr;
-        }
+        if (ownShape) entry->original = std::move(own);
         // As the system keeps it, which may differ from what it was given.
-        Replace(entry->lastSet, CopyOwnRegion(window));
+        entry->lastSet = CopyOwnRegion(window);
     }
-    if (result) DeleteObject(result);
-    if (hole) DeleteObject(hole);
-    if (shape) DeleteObject(shape);
     return TRUE;
 }
 
@@ -149,9 +135,9 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
 // it set itself since stays.
 static void GiveBack(HoledWindow& h)
 {
-    HRGN now = CopyOwnRegion(h.window);
-    if (SameRegion(now, h.lastSet) && SetWindowRgn(h.window, h.original, TRUE)) h.original = nullptr;  // the system's
-    if (now) DeleteObject(now);
+    const Region now = CopyOwnRegion(h.window);
+    if (SameRegion(now.get(), h.lastSet.get()) && SetWindowRgn(h.window, h.original.get(), TRUE))
+        h.original.Release();  // the system's
 }
 
 void RepairWindows()
@@ -163,7 +149,7 @@ void RepairWindows()
         // window, is only forgotten.
         const bool ours = IsWindow(h.window) && OwnerProcess(h.window) == h.process;
         if (ours && !Answers(h.window)) {
-            unanswered.push_back(h);  // keeps its hole, and its regions, for the next repair
+            unanswered.push_back(std::move(h));  // keeps its hole, and its regions, for the next repair
             continue;
         }
         if (ours) GiveBack(h);

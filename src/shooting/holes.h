@@ -4,11 +4,13 @@
 
 #include <vector>
 
+#include "app/gdi.h"
+
 struct HoledWindow {
     HWND window;
-    DWORD process;  // the window's owner: a recycled handle naming another program's window is not ours
-    HRGN original;  // the window's own region before its first hole, or none; ours until handed back
-    HRGN lastSet;   // the region as the system gave it back after the last hole; ours
+    DWORD process;    // the window's owner: a recycled handle naming another program's window is not ours
+    Region original;  // the window's own region before its first hole, or none; ours until handed back
+    Region lastSet;   // the region as the system gave it back after the last hole
 };
 
 struct ThreadAnswer {
