@@ -126,9 +126,7 @@ static void ShowSprite(int width, int height)
 static void FallTick()
 {
     if (g_flight.fallCounter <= 0) {
-        EndFlight();
-        SaveStatistics();  // the hit, counted and shown when it landed
-        ScheduleNextChicken();
+        CloseFlight(kLanded);  // the hit, counted and shown when it was made
         return;
     }
     SelectFrame(*ShownBank(kFallBank), kFallTicks - g_flight.fallCounter);
@@ -158,17 +156,6 @@ void AnimationTick()
         FlyTick();
 }
 
-// A flight's counts reach the registry when it ends, not only at the quit:
-// a crash, a kill or a power cut loses at most the flight in progress.
-static void MissedChicken()
-{
-    AddMissedChicken();
-    EndFlight();
-    UpdateTrayTooltip();
-    SaveStatistics();
-    ScheduleNextChicken();
-}
-
 // The chicken crosses its monitor's band: it appears at the near edge and is
 // missed a window's width beyond the far one.
 void MoveStep()
@@ -181,7 +168,7 @@ void MoveStep()
         g_flight.spriteX += g_flight.step;
         if (g_flight.spriteX + width > band.left && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
         if (g_flight.spriteX > band.right + width) {
-            MissedChicken();
+            CloseFlight(kEscaped);
             return;
         }
         // The band the window is about to cover, fresh from the live screen.
@@ -190,7 +177,7 @@ void MoveStep()
         g_flight.spriteX -= g_flight.step;
         if (g_flight.spriteX < band.right && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
         if (g_flight.spriteX < band.left - 2 * width) {
-            MissedChicken();
+            CloseFlight(kEscaped);
             return;
         }
         if (g_flight.appearanceTick != 0) RefreshSnapshotStrip(g_flight.spriteX, g_flight.spriteY, g_flight.step, h);
@@ -210,21 +197,23 @@ void EndFlight()
     ReleaseScreen();
 }
 
-// A flight nobody can follow to its end: over at once, no chicken counted
-// as missed, its shots stored, the next chicken scheduled.
-static void AbandonFlight()
+void CloseFlight(FlightEnd how, void (*meanwhile)())
 {
+    if (how == kEscaped) AddMissedChicken();
     EndFlight();
+    if (how == kEscaped) UpdateTrayTooltip();
     SaveStatistics();
+    if (meanwhile) meanwhile();
     ScheduleNextChicken();
 }
 
-// Locked or its console taken away, the session shows this flight to nobody.
+// Locked or its console taken away, the session shows this flight to nobody:
+// it ends at once, no chicken counted as missed.
 LRESULT OnSessionChange(WPARAM event)
 {
     if (!g_flight.flying) return 0;
     if (event != WTS_SESSION_LOCK && event != WTS_CONSOLE_DISCONNECT && event != WTS_REMOTE_DISCONNECT) return 0;
-    AbandonFlight();
+    CloseFlight(kCut);
     return 0;
 }
 
@@ -235,7 +224,7 @@ LRESULT OnSessionChange(WPARAM event)
 // system has its new layout before it sends this.
 LRESULT OnDisplayChange()
 {
-    if (g_flight.flying) AbandonFlight();
+    if (g_flight.flying) CloseFlight(kCut);
     return 0;
 }
 

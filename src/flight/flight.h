@@ -45,6 +45,16 @@ void MoveStep();
 // A hit: the next tick shows the first frame of the fall.
 void StartFall();
 void EndFlight();
+// How a flight ended for good: the chicken landed after a hit, escaped
+// past the far edge, or the flight was cut short (a lock, a new display,
+// the options key) with no chicken counted.
+enum FlightEnd { kLanded, kEscaped, kCut };
+// The flight over for good: ended, an escaped chicken counted and shown,
+// the counts stored, and the next chicken scheduled. A crash, a kill or a
+// power cut loses at most the flight in progress. `meanwhile`, where given,
+// runs once the counts are stored and before the next chicken is drawn:
+// the options dialog, whose new speed that chicken takes.
+void CloseFlight(FlightEnd how, void (*meanwhile)() = nullptr);
 // WM_WTSSESSION_CHANGE of the background window.
 LRESULT OnSessionChange(WPARAM event);
 // WM_DISPLAYCHANGE of the background window.

@@ -120,15 +120,19 @@ LRESULT OnCommand(WPARAM command)
     return 0;
 }
 
+static void ShowOptionsBusy()
+{
+    g_ui.BusyFlag = true;
+    ShowOptionsDialog();
+    g_ui.BusyFlag = false;
+}
+
+// The flight ends first, its shots stored before a dialog that may stay open
+// for long; the next chicken comes with the speed the dialog leaves.
 static void OptionsDuringFlight()
 {
     if (g_ui.BusyFlag) return;
-    EndFlight();
-    SaveStatistics();  // the cut flight's shots, before a dialog that may stay open for long
-    g_ui.BusyFlag = true;
-    ShowOptionsDialog();
-    ScheduleNextChicken();
-    g_ui.BusyFlag = false;
+    CloseFlight(kCut, ShowOptionsBusy);
 }
 
 LRESULT OnChar(WPARAM character)
