@@ -7,21 +7,15 @@ Statistics g_statistics;
 
 const char* const kRegistryKey = "Software\\Wingzap";
 
-// A record's values in their stored order; reads and writes keep it.
-template <typename Record>
-struct StoredField {
-    const char* name;
-    uint32_t Record::*field;
+const StoredField<Settings> kSettingValues[2] = {
+    {kUseSound, &Settings::UseSound},
+    {kSpeed, &Settings::Speed},
 };
-static const StoredField<Settings> kSettingValues[] = {
-    {"UseSound", &Settings::UseSound},
-    {"Speed", &Settings::Speed},
-};
-static const StoredField<Statistics> kCounterValues[] = {
-    {"CountHits", &Statistics::CountHits},
-    {"CountMissedChicken", &Statistics::CountMissedChicken},
-    {"CountMissedShots", &Statistics::CountMissedShots},
-    {"TimeSum", &Statistics::TimeSum},
+const StoredField<Statistics> kCounterValues[4] = {
+    {kCountHits, &Statistics::CountHits},
+    {kCountMissedChicken, &Statistics::CountMissedChicken},
+    {kCountMissedShots, &Statistics::CountMissedShots},
+    {kTimeSum, &Statistics::TimeSum},
 };
 
 // Neither the type nor the size is looked at: a 4-byte REG_BINARY reads like
