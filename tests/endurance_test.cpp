@@ -15,26 +15,10 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
-#include "ui/options.h"
 
 namespace {
 
 const int kVictimX = 500, kVictimY = 400;
-
-// The dialog opens for real and closes itself with Cancel at once.
-INT_PTR CALLBACK CancellingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    INT_PTR result = OptionsDialogProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    return result;
-}
-decltype(&DialogBoxParamA) g_realDialogBox;
-int g_dialogs;
-INT_PTR WINAPI CancelledDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC, LPARAM init)
-{
-    ++g_dialogs;
-    return g_realDialogBox(instance, name, owner, CancellingProc, init);
-}
 
 struct Expected {
     uint32_t hits = 0, missedChickens = 0, missedShots = 0;
@@ -99,8 +83,7 @@ class Endurance : public testing::Test {
 protected:
     void SetUp() override
     {
-        g_realDialogBox = dialogHook_.Original<decltype(DialogBoxParamA)>();
-        ASSERT_TRUE(dialogHook_.Installed());
+        ASSERT_TRUE(dialog_.Installed());
         ASSERT_TRUE(program_.Loaded());
         ASSERT_TRUE(victims_.Ready());
         g_settings.UseSound = 0;
@@ -135,8 +118,7 @@ protected:
         RepairWindows();
         end = Measure();
     }
-    test::CleanRegistry registry_;
-    test::ImportHook dialogHook_{"USER32.dll", "DialogBoxParamA", &CancelledDialogBox};
+    test::FakeDialog dialog_;  // opens for real, and is cancelled at once
     test::Program program_;
     // Windows of another program where the missed shots land.
     test::Victims victims_{{"first", kVictimX - 100, kVictimY - 100, 200, 200, 0x808080, "-"},
@@ -149,13 +131,12 @@ TEST_F(Endurance, CountersExactAndNothingGrows)
     Expected expected;
     Usage warm{}, end{};
     int flights = Flights();
-    g_dialogs = 0;
     Run(flights, false, expected, warm, end);
     EXPECT_EQ(g_statistics.CountHits, expected.hits);
     EXPECT_EQ(g_statistics.CountMissedChicken, expected.missedChickens);
     EXPECT_EQ(g_statistics.CountMissedShots, expected.missedShots);
     EXPECT_GT(g_statistics.TimeSum, 0u);
-    EXPECT_GE(g_dialogs, flights / 60 + flights / 37);
+    EXPECT_GE(dialog_.opened, flights / 60 + flights / 37);
     EXPECT_TRUE(g_holes.HoledWindowList.empty());
     EXPECT_LE(end.gdi, warm.gdi);
     EXPECT_LE(end.user, warm.user);

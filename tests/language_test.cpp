@@ -41,17 +41,6 @@ std::string Ansi(const wchar_t* text)
     return n > 0 ? std::string(buffer) : std::string();
 }
 
-// Ids of the menus the loader asked for, in order.
-std::vector<unsigned> g_menuRequests;
-bool g_menuRequestNotAnId = false;
-decltype(LoadMenuA)* g_realLoadMenu = nullptr;
-HMENU WINAPI RecordLoadMenu(HINSTANCE module, LPCSTR name)
-{
-    if (!IS_INTRESOURCE(name)) g_menuRequestNotAnId = true;
-    g_menuRequests.push_back(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
-    return g_realLoadMenu(module, name);
-}
-
 struct MenuGuard {
     HMENU menu;
     ~MenuGuard()
@@ -217,14 +206,18 @@ TEST(Language, MenusWithEachOffset)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "locale 0x" << std::hex << c.locale << std::dec << ", menu " << c.id);
         UserLocale user(c.locale);
-        g_menuRequests.clear();
-        g_menuRequestNotAnId = false;
-        test::ImportHook load("USER32.dll", "LoadMenuA", &RecordLoadMenu);
+        // Ids of the menus the loader asked for, in order.
+        std::vector<unsigned> requests;
+        bool requestNotAnId = false;
+        test::Spy<decltype(LoadMenuA)> load("USER32.dll", "LoadMenuA");
+        load.note = [&](HINSTANCE, LPCSTR name) {
+            if (!IS_INTRESOURCE(name)) requestNotAnId = true;
+            requests.push_back(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
+        };
         ASSERT_TRUE(load.Installed());
-        g_realLoadMenu = load.Original<decltype(LoadMenuA)>();
         MenuGuard menu{LoadLocalizedMenu(static_cast<uint16_t>(c.id))};
-        EXPECT_EQ(c.requests, g_menuRequests);
-        EXPECT_FALSE(g_menuRequestNotAnId);
+        EXPECT_EQ(c.requests, requests);
+        EXPECT_FALSE(requestNotAnId);
         EXPECT_EQ(c.found, menu.menu != nullptr);
         if (!menu.menu || !c.found) continue;
         HMENU popup = GetSubMenu(menu.menu, 0);

@@ -29,9 +29,11 @@
 #include <vector>
 
 #include "app/app.h"
+#include "flight/art.h"
+#include "flight/flight.h"
 #include "res/resource.h"
-#include "ui/tray.h"
 #include "support.h"
+#include "ui/tray.h"
 
 namespace {
 
@@ -83,26 +85,6 @@ void Log(const char* format, ...)
     if (g_recent.size() > 20) g_recent.pop_front();
 }
 
-// Runs a program and returns its exit code once it ends; 1 where it cannot
-// start or does not end within `ms`. Wine starts a Unix program too, with
-// this environment, but hands back a process that has ended at once and
-// has no exit code: what a Unix program does is awaited by its effect.
-DWORD Run(const std::string& line, DWORD ms)
-{
-    std::vector<char> command(line.begin(), line.end());
-    command.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return 1;
-    DWORD code = 1;
-    if (WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
-}
-
 // The X screen, as ImageMagick takes it: this process's own view of the
 // display may be the empty one (see Display).
 bool Screenshot(const std::string& path)
@@ -111,7 +93,7 @@ bool Screenshot(const std::string& path)
     std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
     // Renamed once written, so that its name means a whole picture.
     DeleteFileA(path.c_str());
-    Run("/bin/sh -c \"/usr/bin/import -window root '" + unixPath + ".part.png' && mv '" + unixPath + ".part.png' '" +
+    test::RunCommand("/bin/sh -c \"/usr/bin/import -window root '" + unixPath + ".part.png' && mv '" + unixPath + ".part.png' '" +
             unixPath + "'\"",
         0);
     return Wait([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
@@ -178,7 +160,7 @@ bool SetDisplay(int width, int height)
 {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof self);
-    if (Run(std::string("\"") + self + "\" --display " + Text("%dx%d", width, height), 20000) != 0) return false;
+    if (test::RunCommand(std::string("\"") + self + "\" --display " + Text("%dx%d", width, height), 20000) != 0) return false;
     g_display.rect = RECT{0, 0, width, height};
     return true;
 }
@@ -190,9 +172,9 @@ bool SetDisplay(int width, int height)
 // left of the background's corner) and ends when it is back there, or the
 // cover is gone.
 
-const int kFlyWidth = 90, kFlyHeight = 60, kFallWidth = 100, kFallHeight = 90;
-const int kMaxStep = 8;       // pixels per tick
-const int kTick = 50;         // milliseconds per tick
+// The sprite's sizes and the tick are the program's; the soak runs at 96 dpi.
+const int kMaxStep = 8;       // pixels per tick: the largest step a launch draws
+const int kTick = kTickMilliseconds;
 const DWORD kSlack = 20;      // GetTickCount's granularity, either side
 
 struct Flight {
@@ -373,8 +355,8 @@ StoredSettings ReadSettings()
 {
     StoredSettings s;
     DWORD value = 0;
-    if (test::ReadValue("Speed", &value)) s.speed = value;
-    if (test::ReadValue("UseSound", &value)) s.sound = value;
+    if (test::ReadValue(kSpeed, &value)) s.speed = value;
+    if (test::ReadValue(kUseSound, &value)) s.sound = value;
     return s;
 }
 
@@ -409,12 +391,7 @@ bool LaunchFar()
     return !g_program.enabled || Before(GetTickCount() + 1000, g_program.earliestLaunch);
 }
 
-DWORD OwnerOf(HWND window)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    return process;
-}
+using test::OwnerOf;
 
 bool OfClass(HWND window, const char* name)
 {
@@ -470,19 +447,12 @@ int WindowCount(DWORD process)
     return count.n;
 }
 
-// Committed private memory of another process, region by region (Wine
-// reports no private bytes in the memory counters).
+// Committed private memory of another process.
 SIZE_T PrivateBytes(DWORD process)
 {
     HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
     if (!p) return 0;
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (const char* at = nullptr; VirtualQueryEx(p, at, &info, sizeof info) == sizeof info;
-         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-        if (info.RegionSize == 0) break;
-    }
+    const SIZE_T total = test::CommittedPrivateBytes(p);
     CloseHandle(p);
     return total;
 }
@@ -596,23 +566,9 @@ struct VictimGroup {
 };
 std::vector<std::unique_ptr<VictimGroup>> g_victims;
 
-HRGN OwnRegion(HWND window)
-{
-    HRGN copy = CreateRectRgn(0, 0, 0, 0);
-    if (GetWindowRgn(window, copy) == ERROR) {
-        DeleteObject(copy);
-        return nullptr;
-    }
-    return copy;
-}
+using test::Describe;
 
-std::string Describe(HRGN region)
-{
-    if (!region) return "no region";
-    RECT box;
-    const int type = GetRgnBox(region, &box);
-    return Text("a region of type %d around (%ld,%ld)-(%ld,%ld)", type, box.left, box.top, box.right, box.bottom);
-}
+HRGN OwnRegion(HWND window) { return test::CopyRegion(window).Release(); }
 
 // Hung now, or lately enough that the program may have found it so.
 bool Hung(const VictimGroup& g, DWORD margin = 500)
@@ -738,31 +694,17 @@ void CheckHoled(const std::vector<VictimWindow*>& under, int x, int y)
 // ---------------------------------------------------------------------------
 // Input, as a person makes it.
 
-// The pointer goes there through the X server, as a mouse moves it: Wine
-// scales a SendInput point by the sender's own view of the display, which
-// may be the empty one (see Display). The buttons then go by SendInput,
-// without a point: queued at once, before any key sent after them, where a
-// click by the X server would reach the program when it reads its events.
+// The pointer goes there through the X server alone, and the buttons press
+// where it is: this process's own view of the display may be the empty one
+// (see Display).
 void MovePointer(int x, int y)
 {
     POINT at = {};
-    test::MoveXPointer(x, y);  // its answer means nothing under Wine: the arrival is awaited
-    const bool there = Wait([&] { return GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1; }, 3000);
-    if (!there) Breach("the pointer reaches a point", Text("(%d,%d)", x, y), Text("(%ld,%ld)", at.x, at.y));
+    if (!test::MovePointer(x, y, test::Aim::kWherePointerIs, &at))
+        Breach("the pointer reaches a point", Text("(%d,%d)", x, y), Text("(%ld,%ld)", at.x, at.y));
 }
 
-bool Buttons(int presses, bool right = false)
-{
-    std::vector<INPUT> input;
-    for (int i = 0; i < presses; ++i)
-        for (DWORD flag : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
-            INPUT in = {};
-            in.type = INPUT_MOUSE;
-            in.mi.dwFlags = flag;
-            input.push_back(in);
-        }
-    return SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) == input.size();
-}
+bool Buttons(int presses, bool right = false) { return test::Press(presses, right); }
 
 bool Press(int x, int y, int presses, bool right = false)
 {
@@ -806,10 +748,10 @@ POINT Middle(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bo
 void ReadCounters(Model* m)
 {
     DWORD hits = 0, shots = 0, chickens = 0, time = 0;
-    test::ReadValue("CountHits", &hits);
-    test::ReadValue("CountMissedShots", &shots);
-    test::ReadValue("CountMissedChicken", &chickens);
-    test::ReadValue("TimeSum", &time);
+    test::ReadValue(kCountHits, &hits);
+    test::ReadValue(kCountMissedShots, &shots);
+    test::ReadValue(kCountMissedChicken, &chickens);
+    test::ReadValue(kTimeSum, &time);
     *m = Model{hits, shots, chickens, time, time};
 }
 
@@ -1409,7 +1351,7 @@ void Kill()
     // Unix process is found by its command line and its prefix: the exe's
     // path first, or right after the 32-bit loader's where an emulator runs
     // that loader (the soak's own line names the exe later).
-    Run("/bin/sh -c \"for p in $(pgrep -f '(^|/wine[^ ]* )[^ ]*Wingzap[.]exe'); do "
+    test::RunCommand("/bin/sh -c \"for p in $(pgrep -f '(^|/wine[^ ]* )[^ ]*Wingzap[.]exe'); do "
         "tr '\\0' '\\n' </proc/$p/environ | grep -qxF WINEPREFIX=$WINEPREFIX && kill -9 $p; done\"",
         0);
     DWORD code = 0;
@@ -1737,7 +1679,7 @@ int main(int argc, char** argv)
     g_display.rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     // A fresh key, with chickens every few seconds.
     test::DeleteKey();
-    test::WriteValue("Speed", 6);
+    test::WriteValue(kSpeed, 6);
     g_index = -1;
     StartProgram();
     for (g_index = 0; g_options.until < 0 ? GetTickCount64() - g_start < g_options.minutes * 60000

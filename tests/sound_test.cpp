@@ -44,14 +44,6 @@ using test::Wave;
 
 Wave ResourceWave(unsigned id) { return test::ResourceWave(GetModuleHandleA(nullptr), id); }
 
-int g_finds = 0;
-decltype(FindResourceA)* g_realFindResource = nullptr;
-HRSRC WINAPI CountFindResource(HMODULE module, LPCSTR name, LPCSTR type)
-{
-    ++g_finds;
-    return g_realFindResource(module, name, type);
-}
-
 using test::WaitFor;
 
 double Seconds(LARGE_INTEGER from)
@@ -75,10 +67,10 @@ TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
 {
     SoundModule module(0);
     test::FakeSound play;
-    test::ImportHook find("KERNEL32.dll", "FindResourceA", &CountFindResource);
+    int finds = 0;
+    test::Spy<decltype(FindResourceA)> find("KERNEL32.dll", "FindResourceA");
+    find.note = [&](HMODULE, LPCSTR, LPCSTR) { ++finds; };
     ASSERT_TRUE(play.Installed() && find.Installed());
-    g_realFindResource = find.Original<decltype(FindResourceA)>();
-    g_finds = 0;
     for (unsigned id : {IDW_SHOT, IDW_SPARE, IDW_LAUNCH, IDW_HIT, 1, IDM_TRAY, 9999}) {
         for (int async : {0, 1}) {
             SCOPED_TRACE(testing::Message() << "id " << id << ", async " << async);
@@ -86,7 +78,7 @@ TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
         }
     }
     EXPECT_TRUE(play.calls.empty());
-    EXPECT_EQ(0, g_finds);
+    EXPECT_EQ(0, finds);
 }
 
 TEST(Sound, AnIdWithoutAWaveIsSilence)
@@ -238,8 +230,8 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
     for (int useSound : {1, 0}) {
         SCOPED_TRACE(testing::Message() << "UseSound " << useSound);
         test::CleanRegistry clean;
-        test::WriteValue("UseSound", useSound);
-        test::WriteValue("Speed", 1000);  // no chicken during the test
+        test::WriteValue(kUseSound, useSound);
+        test::WriteValue(kSpeed, 1000);  // no chicken during the test
         DeleteFileA(out.c_str());
         test::Process program(test::RuntimeExePath());
         ASSERT_TRUE(program.Started());
