@@ -261,7 +261,7 @@ void BenchHoles()
             double t0 = g_clock.Now();
             ShootHole(400 + i % 20, 300);
             shots.push_back(g_clock.Now() - t0);
-            if (i == 0) holed = g_holes.HoledWindowList.size();
+            if (i == 0) holed = g_holes.holedCount;
             if (i % 10 == 9) RepairWindows();
         }
         RepairWindows();

@@ -19,6 +19,9 @@ endif()
 
 get_filename_component(dist ${SETUP} DIRECTORY)
 get_filename_component(name ${SETUP} NAME)
+# dist/ is made by the zip's step too, which may not have run yet: the two
+# build side by side.
+file(MAKE_DIRECTORY ${dist})
 # One installer in dist/: none left over from an earlier version.
 file(GLOB old ${dist}/Wingzap-*-setup.exe ${dist}/Wingzap-*-setup.exe.sha256)
 if(old)

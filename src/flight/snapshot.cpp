@@ -49,6 +49,11 @@ int FreezeScreen(int composeWidth, int composeHeight)
     // follows holds the thread, and a composited desktop shows a window that
     // has not painted yet as black or stale until the loop runs again.
     UpdateWindow(g_app.background);
+    // Wine puts what a thread painted on the screen when the thread next
+    // waits for messages, not at once if it waited a moment ago: Wine 10
+    // would show the cover black through the whole cackle. A wait that ends
+    // at once shows it; it handles no message, here or on Windows.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
     return 1;
 }
 

@@ -1,11 +1,29 @@
 #include "shooting/holes.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/app.h"
+#include "app/gdi.h"
 #include "flight/monitors.h"
 
 HoleState g_holes;
 
 static const int kHoleDiameter = 30;  // a circle 30 pixels across at 96 dpi
+
+// Room for one more item in a list of count items with room places; false,
+// and the list as it was, when memory runs out.
+template <typename T>
+static bool MakeRoom(T*& items, size_t count, size_t& room)
+{
+    if (count < room) return true;
+    const size_t more = room ? room * 2 : 16;
+    T* grown = static_cast<T*>(std::realloc(items, more * sizeof(T)));
+    if (!grown) return false;
+    items = grown;
+    room = more;
+    return true;
+}
 
 BOOL ShootHole(int x, int y)
 {
@@ -13,7 +31,7 @@ BOOL ShootHole(int x, int y)
     g_holes.ShotPoint.y = y;
     // As large on every display: scaled to the monitor under the shot.
     g_holes.holeDiameter = MulDiv(kHoleDiameter, DpiAt(g_holes.ShotPoint), kBaseDpi);
-    g_holes.askedThreads.clear();
+    g_holes.askedCount = 0;
     return EnumWindows(PunchHole, 0);
 }
 
@@ -43,12 +61,14 @@ static bool Answers(HWND window)
 {
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     if (thread == GetCurrentThreadId()) return true;
-    for (const ThreadAnswer& asked : g_holes.askedThreads)
-        if (asked.thread == thread) return asked.answered;
+    for (size_t i = 0; i < g_holes.askedCount; ++i)
+        if (g_holes.askedThreads[i].thread == thread) return g_holes.askedThreads[i].answered;
     DWORD_PTR result;
     const bool answered =
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerMilliseconds, &result) != 0;
-    g_holes.askedThreads.push_back({thread, answered});
+    // Without memory to note it, the thread is asked again at its next window.
+    if (MakeRoom(g_holes.askedThreads, g_holes.askedCount, g_holes.askedRoom))
+        g_holes.askedThreads[g_holes.askedCount++] = ThreadAnswer{thread, answered};
     return answered;
 }
 
@@ -73,22 +93,30 @@ static bool SameRegion(HRGN a, HRGN b)
     return EqualRgn(a, b) != FALSE;
 }
 
+// The entry's region from now on; the one it had goes.
+static void Keep(HRGN& kept, Region region)
+{
+    const Region old(kept);
+    kept = region.Release();
+}
+
 static void Forget(HoledWindow& h)
 {
-    h.original.Reset();
-    h.lastSet.Reset();
+    Keep(h.original, Region());
+    Keep(h.lastSet, Region());
 }
 
 // The window's entry, or none. An entry whose handle now names a window of
 // another process is stale (its window is gone) and goes.
 static HoledWindow* Entry(HWND window)
 {
-    std::vector<HoledWindow>& list = g_holes.HoledWindowList;
-    for (auto it = list.begin(); it != list.end(); ++it) {
-        if (it->window != window) continue;
-        if (it->process == OwnerProcess(window)) return &*it;
-        Forget(*it);
-        list.erase(it);
+    HoledWindow* list = g_holes.HoledWindowList;
+    for (size_t i = 0; i < g_holes.holedCount; ++i) {
+        if (list[i].window != window) continue;
+        if (list[i].process == OwnerProcess(window)) return &list[i];
+        Forget(list[i]);
+        const size_t after = --g_holes.holedCount - i;
+        std::memmove(&list[i], &list[i + 1], after * sizeof *list);
         return nullptr;
     }
     return nullptr;
@@ -106,7 +134,7 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     Region own = CopyOwnRegion(window);
     // A window that set a shape of its own since its last hole keeps that
     // one at the repair.
-    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet.get());
+    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet);
     const Region box(own ? nullptr : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top));
     const HRGN shape = own ? own.get() : box.get();
     // A right-to-left window's region runs from its right edge.
@@ -116,17 +144,21 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
     const Region hole(CreateEllipticRgn(left, top, left + d, top + d));
     Region result(CreateRectRgn(0, 0, 0, 0));
+    // A window the list has no room for would keep a hole that no repair
+    // gives back: it gets none.
     if (shape && hole && result && CombineRgn(result.get(), shape, hole.get(), RGN_DIFF) != ERROR &&
-        Answers(window) && SetWindowRgn(window, result.get(), TRUE)) {
+        Answers(window) && (entry || MakeRoom(g_holes.HoledWindowList, g_holes.holedCount, g_holes.holedRoom)) &&
+        SetWindowRgn(window, result.get(), TRUE)) {
         result.Release();  // the system's now
         if (!entry) {
-            g_holes.HoledWindowList.insert(g_holes.HoledWindowList.begin(),
-                                           HoledWindow{window, OwnerProcess(window), Region(), Region()});
-            entry = &g_holes.HoledWindowList.front();
+            HoledWindow* list = g_holes.HoledWindowList;
+            std::memmove(&list[1], &list[0], g_holes.holedCount++ * sizeof *list);
+            list[0] = HoledWindow{window, OwnerProcess(window), nullptr, nullptr};
+            entry = &list[0];
         }
-        if (ownShape) entry->original = std::move(own);
+        if (ownShape) Keep(entry->original, std::move(own));
         // As the system keeps it, which may differ from what it was given.
-        entry->lastSet = CopyOwnRegion(window);
+        Keep(entry->lastSet, CopyOwnRegion(window));
     }
     return TRUE;
 }
@@ -136,24 +168,26 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
 static void GiveBack(HoledWindow& h)
 {
     const Region now = CopyOwnRegion(h.window);
-    if (SameRegion(now.get(), h.lastSet.get()) && SetWindowRgn(h.window, h.original.get(), TRUE))
-        h.original.Release();  // the system's
+    if (SameRegion(now.get(), h.lastSet) && SetWindowRgn(h.window, h.original, TRUE))
+        h.original = nullptr;  // the system's
 }
 
 void RepairWindows()
 {
-    g_holes.askedThreads.clear();
-    std::vector<HoledWindow> unanswered;
-    for (HoledWindow& h : g_holes.HoledWindowList) {
+    g_holes.askedCount = 0;
+    size_t kept = 0;
+    for (size_t i = 0; i < g_holes.holedCount; ++i) {
+        HoledWindow& h = g_holes.HoledWindowList[i];
         // A window gone, or a handle that now names another program's
         // window, is only forgotten.
         const bool ours = IsWindow(h.window) && OwnerProcess(h.window) == h.process;
         if (ours && !Answers(h.window)) {
-            unanswered.push_back(std::move(h));  // keeps its hole, and its regions, for the next repair
+            // Keeps its hole, its regions and its order, for the next repair.
+            g_holes.HoledWindowList[kept++] = h;
             continue;
         }
         if (ours) GiveBack(h);
         Forget(h);
     }
-    g_holes.HoledWindowList.swap(unanswered);
+    g_holes.holedCount = kept;
 }

@@ -2,15 +2,15 @@
 #pragma once
 #include <windows.h>
 
-#include <vector>
+#include <cstddef>
 
-#include "app/gdi.h"
-
+// Moved about in its list as bytes: its regions are plain handles, which
+// the list owns (holes.cpp keeps and drops them through Region owners).
 struct HoledWindow {
     HWND window;
-    DWORD process;    // the window's owner: a recycled handle naming another program's window is not ours
-    Region original;  // the window's own region before its first hole, or none; ours until handed back
-    Region lastSet;   // the region as the system gave it back after the last hole
+    DWORD process;  // the window's owner: a recycled handle naming another program's window is not ours
+    HRGN original;  // the window's own region before its first hole, or none; ours until handed back
+    HRGN lastSet;   // the region as the system gave it back after the last hole; ours
 };
 
 struct ThreadAnswer {
@@ -18,13 +18,20 @@ struct ThreadAnswer {
     bool answered;
 };
 
+// The lists are arrays from the C runtime's heap, not std::vector, which
+// would link libstdc++'s exceptions and with them an import that Windows XP
+// lacks (CMakeLists.txt). They only grow, and live until the process ends.
 struct HoleState {
-    std::vector<HoledWindow> HoledWindowList;  // newest first, each window once
+    HoledWindow* HoledWindowList;  // newest first, each window once
+    size_t holedCount;
+    size_t holedRoom;
     POINT ShotPoint;
     int holeDiameter;  // of the shot being punched: 30 pixels at 96 dpi
     // The threads asked during the shot or repair under way, and whether
     // they answered: each is asked once, however many windows it has.
-    std::vector<ThreadAnswer> askedThreads;
+    ThreadAnswer* askedThreads;
+    size_t askedCount;
+    size_t askedRoom;
 };
 extern HoleState g_holes;
 

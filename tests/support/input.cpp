@@ -27,6 +27,11 @@ bool MovePointer(int x, int y, Aim aim, POINT* at)
         return GetCursorPos(&seen) && std::abs(seen.x - x) <= 1 && std::abs(seen.y - y) <= 1;
     }, 3000, true);
     if (at) *at = seen;
+    // The buttons go where Wine's server holds the pointer, which hears of
+    // the X move once the process under the pointer reads its X events:
+    // late for a 32-bit program under emulation, while GetCursorPos above
+    // may have asked the X server itself. The server is told at once.
+    if (there) SetCursorPos(x, y);
     return there;
 }
 

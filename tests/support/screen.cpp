@@ -4,6 +4,7 @@
 
 #include "app/gdi.h"
 #include "resources.h"
+#include "victims.h"
 
 namespace test {
 
@@ -106,8 +107,20 @@ bool ChangeScreen(int width, int height)
     mode.dmPelsWidth = width;
     mode.dmPelsHeight = height;
     mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    const bool shown = taskbar && IsWindowVisible(taskbar);
     if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) return false;
-    return ScreenReads(width, height);
+    if (!ScreenReads(width, height)) return false;
+    // Windows keeps the taskbar along the bottom of the new screen. Wine 10
+    // hides it at a display change for good, once the shell has seen the
+    // change: the tray's icons would be out of reach.
+    DWORD_PTR seen;
+    if (shown && SendMessageTimeoutA(taskbar, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &seen) && !IsWindowVisible(taskbar)) {
+        const RECT bar = WindowRect(taskbar);
+        SetWindowPos(taskbar, nullptr, 0, height - (bar.bottom - bar.top), width, bar.bottom - bar.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    return true;
 }
 
 bool ChangeScreenElsewhere(int width, int height)
