@@ -99,6 +99,8 @@ bool Screenshot(const std::string& path)
     return Wait([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
 }
 
+void RestoreDisplay();
+
 void Breach(const char* invariant, const std::string& expected, const std::string& seen)
 {
     std::string shot = g_options.out + "\\breach.png";
@@ -112,6 +114,7 @@ void Breach(const char* invariant, const std::string& expected, const std::strin
                 static_cast<unsigned long long>(g_options.seed), g_options.kind.c_str(), g_index);
     if (g_log) std::fprintf(g_log, "BREACH %s: expected %s, seen %s\n", invariant, expected.c_str(), seen.c_str());
     std::fflush(stdout);
+    RestoreDisplay();
     std::exit(1);
 }
 
@@ -151,6 +154,7 @@ struct Random {
 
 struct Display {
     RECT rect = {};  // the virtual screen: one monitor at the origin
+    SIZE first = {};  // as the soak found it, and leaves it
 } g_display;
 
 int ScreenWidth() { return g_display.rect.right; }
@@ -163,6 +167,13 @@ bool SetDisplay(int width, int height)
     if (test::RunCommand(std::string("\"") + self + "\" --display " + Text("%dx%d", width, height), 20000) != 0) return false;
     g_display.rect = RECT{0, 0, width, height};
     return true;
+}
+
+// The tests after the soak start on the display it found.
+void RestoreDisplay()
+{
+    const SIZE first = g_display.first;
+    if (first.cx && (ScreenWidth() != first.cx || ScreenHeight() != first.cy)) SetDisplay(first.cx, first.cy);
 }
 
 // ---------------------------------------------------------------------------
@@ -367,6 +378,7 @@ struct ProgramState {
     bool enabled = true;
     DWORD disabledSince = 0;
     long flown = 0;  // flights this program has ended
+    bool dialogSeen = false;  // this program has opened its dialog
     uint32_t speed = 4, useSound = 1;
     StoredSettings stored;
     Model model, saved;          // saved: as the registry holds it
@@ -790,6 +802,7 @@ void StartProgram()
     g_program.started = before;
     g_program.enabled = true;
     g_program.flown = 0;
+    g_program.dialogSeen = false;
     WatchWindows(background, sprite);
     g_program.stored = ReadSettings();
     g_program.speed = g_program.stored.speed > 0 ? static_cast<uint32_t>(g_program.stored.speed) : g_program.stored.speed == 0 ? 1 : 60;
@@ -805,6 +818,10 @@ void StartProgram()
 void Quitted(const char* how, bool restart = true)
 {
     const DWORD ordered = GetTickCount() - 1000;  // the key or click went just before
+    // The quit ends the flight that is up as it is ordered: also one that
+    // launched while the menu's click was on its way.
+    const View up = Now();
+    if (up.active && !g_program.cut.count(up.f.id)) g_program.cut[up.f.id] = "the quit";
     DWORD code = STILL_ACTIVE;
     if (!g_program.process->Ended(15000, &code))
         Breach("the program ends with 0 when it is told to quit", Text("an end within 15 s of %s", how),
@@ -934,6 +951,7 @@ bool UseDialog(Random& r, const char* openedBy, const char* speed = nullptr)
     if (!Wait([&] { return (dialog = Dialog()) != nullptr; }, 5000))
         Breach("the options dialog opens", openedBy, "no dialog");
     g_counts.dialogs++;
+    g_program.dialogSeen = true;
     // A flight that was on when the dialog opened goes on over it, its
     // cover in front: a click now would be a shot. No new one launches.
     if (!Moment([](const View& v) { return !v.active && !v.covered; }, 40000))
@@ -1595,9 +1613,9 @@ void SampleFootprint()
 {
     const double minute = (GetTickCount64() - g_start) / 60000.0;
     if (!g_footprints.empty() && minute - g_footprints.back().minute < 0.5) return;
-    // From the end of its first flight on: that one makes what every
-    // later flight reuses.
-    if (!g_program.flown || !BetweenFlights(Now()) || Menu() || Dialog()) return;
+    // From the end of its first flight and its first dialog on: those make
+    // what every later one reuses (the dialog, under Wine 10, some 4 MiB).
+    if (!g_program.flown || !g_program.dialogSeen || !BetweenFlights(Now()) || Menu() || Dialog()) return;
     Footprint f = {minute, ProgramId(), PrivateBytes(ProgramId()), WindowCount(ProgramId())};
     g_footprints.push_back(f);
     Log("footprint: %lu KiB private, %d windows", static_cast<unsigned long>(f.bytes / 1024), f.windows);
@@ -1677,6 +1695,7 @@ int main(int argc, char** argv)
     SetThreadPriority(watcher, THREAD_PRIORITY_ABOVE_NORMAL);
 
     g_display.rect = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    g_display.first = SIZE{ScreenWidth(), ScreenHeight()};
     // A fresh key, with chickens every few seconds.
     test::DeleteKey();
     test::WriteValue(kSpeed, 6);
@@ -1720,6 +1739,7 @@ int main(int argc, char** argv)
     WaitForSingleObject(watcher, 5000);
     g_victims.clear();
     test::DeleteKey();
+    RestoreDisplay();
     std::printf("soak: seed %llu, %.1f minutes: %ld actions (%ld skipped), %ld flights, %ld hits, %ld missed shots, "
                 "%ld missed chickens, %ld quits, %ld kills, %ld display changes, %ld Explorer restarts, %ld dialogs, "
                 "%ld menus, %ld Reset Windows, %ld victims, %ld hangs; no breach\n",

@@ -1,6 +1,7 @@
 #include "screen.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/gdi.h"
 #include "resources.h"
@@ -111,12 +112,23 @@ bool ChangeScreen(int width, int height)
     const bool shown = taskbar && IsWindowVisible(taskbar);
     if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) return false;
     if (!ScreenReads(width, height)) return false;
-    // Windows keeps the taskbar along the bottom of the new screen. Wine 10
-    // hides it at a display change for good, once the shell has seen the
-    // change: the tray's icons would be out of reach.
+    // Windows keeps the taskbar along the bottom of the new screen, its
+    // icons at its right end. Wine 10 hides it at a display change for good,
+    // once the shell has seen the change: the tray's icons would be out of
+    // reach. It is laid out again here as Windows does, its icons (windows
+    // of their own in it) as far from its right end as before.
     DWORD_PTR seen;
     if (shown && SendMessageTimeoutA(taskbar, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &seen) && !IsWindowVisible(taskbar)) {
         const RECT bar = WindowRect(taskbar);
+        const int grown = width - (bar.right - bar.left);
+        for (HWND icon = GetWindow(taskbar, GW_CHILD); icon; icon = GetWindow(icon, GW_HWNDNEXT)) {
+            char name[32] = "";
+            GetClassNameA(icon, name, sizeof name);
+            if (std::strcmp(name, "__wine_tray_icon") != 0) continue;
+            RECT at = WindowRect(icon);
+            MapWindowPoints(nullptr, taskbar, reinterpret_cast<POINT*>(&at), 2);
+            SetWindowPos(icon, nullptr, at.left + grown, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         SetWindowPos(taskbar, nullptr, 0, height - (bar.bottom - bar.top), width, bar.bottom - bar.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
