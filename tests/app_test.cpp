@@ -190,11 +190,7 @@ int RunInProcess(bool destroyInLoop)
     }
     if (g_watchdog) KillTimer(nullptr, g_watchdog);
     g_watchdog = 0;
-    if (IsWindow(g_app.background)) DestroyWindow(g_app.background);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    }
+    test::LeaveProgram();
     return result;
 }
 
@@ -245,7 +241,6 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     EXPECT_TRUE(test::ReadValue(kTimeSum, &value)) << "statistics written at the end";
     EXPECT_TRUE(test::ReadValue(kCountMissedShots, &value));
     EXPECT_EQ(4u, value);
-    test::ResetAllModules();
 }
 
 TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
@@ -267,7 +262,6 @@ TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
     EXPECT_EQ(0u, value);
     EXPECT_TRUE(test::ReadValue(kCountMissedChicken, &value));
     EXPECT_EQ(9u, value);
-    test::ResetAllModules();
 }
 
 TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)

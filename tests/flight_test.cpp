@@ -394,7 +394,7 @@ void ArmTheLaunchTimer()
 // The firing just made launched nothing, and drew nothing unless `drawn`.
 void ExpectHeldBack(bool flying, bool drawn = false)
 {
-    EXPECT_TRUE(g_log.Empty()) << "no timer touched: the armed interval goes on";
+    EXPECT_TRUE(g_log.entries.empty()) << "no timer touched: the armed interval goes on";
     EXPECT_EQ(nullptr, g_snapshot.display.get()) << "nothing frozen";
     EXPECT_FALSE(Covers(WindowRect(g_app.background))) << "the cover stays parked";
     EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
@@ -588,7 +588,7 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
             EXPECT_GT(arm, kill) << "the next chicken is scheduled";
             ExpectCountersStored(kill, arm);
         } else {
-            EXPECT_TRUE(g_log.Empty());
+            EXPECT_TRUE(g_log.entries.empty());
             EXPECT_EQ(c.flying, !Parked(WindowRect(g_app.background)));
         }
         EndFlight();

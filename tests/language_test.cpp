@@ -60,12 +60,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 using test::WindowGuard;
 
-std::string Text(HWND window)
-{
-    char text[500] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+using test::WindowText;
 
 std::map<HWND, std::string> TextsOfDescendants(HWND dialog)
 {
@@ -73,7 +68,7 @@ std::map<HWND, std::string> TextsOfDescendants(HWND dialog)
     EnumChildWindows(
         dialog,
         [](HWND child, LPARAM out) CALLBACK -> BOOL {
-            (*reinterpret_cast<std::map<HWND, std::string>*>(out))[child] = Text(child);
+            (*reinterpret_cast<std::map<HWND, std::string>*>(out))[child] = WindowText(child);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&texts));
@@ -276,18 +271,18 @@ TEST(Language, DialogControlsInTheUsersLanguage)
 
         EXPECT_EQ(1, LocalizeDialogControls(dialog.window));
 
-        EXPECT_EQ("caption", Text(dialog.window)) << "the dialog itself keeps its text";
+        EXPECT_EQ("caption", WindowText(dialog.window)) << "the dialog itself keeps its text";
         for (const auto& entry : before) {
             HWND control = entry.first;
             int id = GetDlgCtrlID(control);
             SCOPED_TRACE(testing::Message() << "control " << id << " \"" << entry.second << "\"");
             auto expected = c.texts->find(id);
             if (control == nested) {
-                EXPECT_EQ(c.texts == &german ? std::string("Sound") : std::string("nested"), Text(control));
+                EXPECT_EQ(c.texts == &german ? std::string("Sound") : std::string("nested"), WindowText(control));
             } else if (expected != c.texts->end()) {
-                EXPECT_EQ(expected->second, Text(control));
+                EXPECT_EQ(expected->second, WindowText(control));
             } else {
-                EXPECT_EQ(entry.second, Text(control)) << "no string for this control";
+                EXPECT_EQ(entry.second, WindowText(control)) << "no string for this control";
             }
         }
         // The template's texts are the English ones.

@@ -151,7 +151,6 @@ TEST(TwoMonitors, TheProgramFreezesBothAndTheChickenFliesOnThePointersMonitor)
     }, 5000));
 
     test::Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     ASSERT_TRUE(test::Awaited("the cover over both monitors", [&] { return WindowRect(background) == kVirtualScreen; },

@@ -17,16 +17,11 @@
 
 namespace {
 
-std::string Text(HWND window)
-{
-    char text[300] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+using test::WindowText;
 
 std::string ItemText(HWND dialog, int id)
 {
-    return Text(GetDlgItem(dialog, id));
+    return WindowText(GetDlgItem(dialog, id));
 }
 
 void Click(HWND dialog, int id)
@@ -121,7 +116,7 @@ Shown Read(HWND dialog)
     s.options = ItemText(dialog, IDC_GROUP_OPTIONS);
     s.ok = ItemText(dialog, IDOK);
     s.cancel = ItemText(dialog, IDCANCEL);
-    s.title = Text(dialog);
+    s.title = WindowText(dialog);
     s.checked = Checked(dialog);
     s.focusOnCheckBox = GetFocus() == GetDlgItem(dialog, IDC_USE_SOUND);
     return s;

@@ -866,32 +866,19 @@ public:
     explicit UserDpi(DWORD dpi) : set_(dpi != 0)
     {
         if (!set_) return;
-        DWORD size = sizeof old_;
-        had_ = RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
-               ERROR_SUCCESS;
-        Write(&dpi);
+        had_ = test::ReadValue("LogPixels", &old_, nullptr, kDesktop);
+        test::WriteValue("LogPixels", dpi, REG_DWORD, kDesktop);
     }
     ~UserDpi()
     {
-        if (set_) Write(had_ ? &old_ : nullptr);
+        if (set_ && had_) test::WriteValue("LogPixels", old_, REG_DWORD, kDesktop);
+        if (set_ && !had_) test::DeleteValue("LogPixels", kDesktop);
     }
     UserDpi(const UserDpi&) = delete;
     UserDpi& operator=(const UserDpi&) = delete;
 
 private:
     static constexpr const char* kDesktop = "Control Panel\\Desktop";
-    static void Write(const DWORD* dpi)  // nullptr: no value
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        if (dpi)
-            RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(dpi), sizeof *dpi);
-        else
-            RegDeleteValueA(key, "LogPixels");
-        RegCloseKey(key);
-    }
     bool set_, had_ = false;
     DWORD old_ = 0;
 };
@@ -932,7 +919,6 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
 
     const DWORD started = GetTickCount();
     test::Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     // The start-up sound plays to its end before any window is made.

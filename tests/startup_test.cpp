@@ -15,19 +15,8 @@
 
 namespace {
 
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 using test::BackgroundWindows;
+using test::NowMs;
 using test::ExpectStored;
 using test::Process;
 using test::StoredValue;
@@ -177,7 +166,6 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     // No TimeSum: it is there afterwards only if the quit wrote the statistics.
 
     Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
     const LONG exStyle = GetWindowLongA(background, GWL_EXSTYLE);
@@ -264,7 +252,6 @@ TEST(Runtime, SecondCopyEndsAtOnceAndCloseRequestsAreIgnored)
     test::WriteValue(kUseSound, 0);
 
     Process first(test::RuntimeExePath());
-    ASSERT_TRUE(first.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(first, &background, &sprite));
 
@@ -463,7 +450,6 @@ TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take 640x480";
 
     Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
     Sample s;

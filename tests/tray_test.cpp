@@ -406,13 +406,7 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         EXPECT_EQ(2u, hits);
         EXPECT_EQ(10u, timeSum);
 
-        // Leave the process as a fresh one: no windows, no single-instance guard.
-        HWND background = g_app.background;
-        test::ResetAllModules();
-        if (background) DestroyWindow(background);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+        test::LeaveProgram();  // no windows, and the single-instance guard closed below
         ASSERT_NE(nullptr, mutex.handle);
         EXPECT_EQ(kMutexName, mutex.name);
     }
@@ -443,9 +437,7 @@ std::vector<uint32_t> Pixels(HBITMAP bitmap, int size)
 {
     std::vector<uint32_t> pixels(size * size);
     BITMAPINFO info = test::TopDownInfo(size, size);
-    HDC dc = GetDC(nullptr);
-    GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
+    GetDIBits(ScreenDc().get(), bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
     for (uint32_t& p : pixels) p &= 0xFFFFFF;
     return pixels;
 }
@@ -457,12 +449,10 @@ Picture IconPicture(int id)
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     ICONINFO info = {};
     if (!icon || !GetIconInfo(icon, &info)) return picture;
+    const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
     picture.size = 16;
-    picture.color = Pixels(info.hbmColor, 16);
-    std::vector<uint32_t> mask = Pixels(info.hbmMask, 16);
-    for (uint32_t m : mask) picture.opaque.push_back(m == 0);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    picture.color = Pixels(colour.get(), 16);
+    for (uint32_t m : Pixels(mask.get(), 16)) picture.opaque.push_back(m == 0);
     DestroyIcon(icon);
     return picture;
 }

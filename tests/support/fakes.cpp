@@ -284,23 +284,13 @@ RegistrySpy::RegistrySpy()
       query_("ADVAPI32.dll", "RegQueryValueExA"), set_("ADVAPI32.dll", "RegSetValueExA"),
       close_("ADVAPI32.dll", "RegCloseKey")
 {
+    // op, name, access, options, size, type, value, typeAsked, rootIsCurrentUser
     open_.note = [this](HKEY root, LPCSTR subkey, DWORD, REGSAM access, PHKEY) {
-        RegistryCall c;
-        c.op = "open";
-        c.name = subkey ? subkey : "";
-        c.access = access;
-        c.rootIsCurrentUser = root == HKEY_CURRENT_USER;
-        Keep(c);
+        Keep({"open", subkey ? subkey : "", access, 0, 0, 0, 0, false, root == HKEY_CURRENT_USER});
     };
     create_.note = [this](HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD options, REGSAM access,
                           LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD) {
-        RegistryCall c;
-        c.op = "create";
-        c.name = subkey ? subkey : "";
-        c.access = access;
-        c.options = options;
-        c.rootIsCurrentUser = root == HKEY_CURRENT_USER;
-        Keep(c);
+        Keep({"create", subkey ? subkey : "", access, options, 0, 0, 0, false, root == HKEY_CURRENT_USER});
     };
     create_.answer = [this](HKEY root, LPCSTR subkey, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
                             LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
@@ -308,27 +298,14 @@ RegistrySpy::RegistrySpy()
         return create_.Real(root, subkey, reserved, cls, options, access, security, result, disposition);
     };
     query_.note = [this](HKEY, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE, LPDWORD size) {
-        RegistryCall c;
-        c.op = "query";
-        c.name = name ? name : "";
-        c.size = size ? *size : 0;
-        c.typeAsked = type != nullptr;
-        Keep(c);
+        Keep({"query", name ? name : "", 0, 0, size ? *size : 0, 0, 0, type != nullptr, false});
     };
     set_.note = [this](HKEY, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
-        RegistryCall c;
-        c.op = "set";
-        c.name = name ? name : "";
-        c.type = type;
-        c.size = size;
-        if (data && size >= 4) std::memcpy(&c.value, data, 4);
-        Keep(c);
+        uint32_t value = 0;
+        if (data && size >= 4) std::memcpy(&value, data, 4);
+        Keep({"set", name ? name : "", 0, 0, size, type, value, false, false});
     };
-    close_.note = [this](HKEY) {
-        RegistryCall c;
-        c.op = "close";
-        Keep(c);
-    };
+    close_.note = [this](HKEY) { Keep({"close", "", 0, 0, 0, 0, 0, false, false}); };
 }
 
 bool RegistrySpy::Installed() const

@@ -193,13 +193,13 @@ private:
 struct RegistryCall {
     std::string op;    // "open", "create", "query", "set", "close"
     std::string name;  // subkey or value name
-    DWORD access = 0;  // open/create: rights asked for
-    DWORD options = 0; // create: options
-    DWORD size = 0;    // query: buffer size offered; set: data size
-    DWORD type = 0;    // set: type written
-    uint32_t value = 0;
-    bool typeAsked = false;  // query: a type pointer was passed
-    bool rootIsCurrentUser = false;
+    DWORD access;      // open/create: rights asked for
+    DWORD options;     // create: options
+    DWORD size;        // query: buffer size offered; set: data size
+    DWORD type;        // set: type written
+    uint32_t value;
+    bool typeAsked;    // query: a type pointer was passed
+    bool rootIsCurrentUser;
 };
 class RegistrySpy : public Calls<RegistryCall> {
 public:

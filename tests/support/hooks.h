@@ -118,7 +118,6 @@ public:
     // Adds `what` unless it is the last step already.
     void AddOnce(const std::string& what);
     void Clear() { entries.clear(); }
-    bool Empty() const { return entries.empty(); }
     // The texts, in order, leaving out those that begin with any of `without`.
     std::vector<std::string> Whats(const std::vector<std::string>& without = {}) const;
     // The steps of this text.

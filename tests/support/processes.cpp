@@ -89,6 +89,7 @@ std::vector<HWND> BackgroundWindows(DWORD process)
 testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* sprite)
 {
     *background = *sprite = nullptr;
+    if (!p.Started()) return testing::AssertionFailure() << "the program did not start";
     testing::AssertionResult seen = Awaited("the program's two windows", [&] {
         std::vector<HWND> found = BackgroundWindows(p.Unknown() ? 0 : p.Id());
         if (found.empty()) return !p.Running();

@@ -49,8 +49,8 @@ DWORD OwnerOf(HWND window);
 // The background windows of the program in `process` (0: in any process but
 // this one).
 std::vector<HWND> BackgroundWindows(DWORD process);
-// Both windows of the started program; the sprite window comes a moment
-// after the background window.
+// Both windows of the program, once it has started; the sprite window comes
+// a moment after the background window.
 testing::AssertionResult WaitForWindows(Process& p, HWND* background, HWND* sprite);
 // Ends the program as the tray menu's Quit does: its exit code, or
 // STILL_ACTIVE while it runs on after `ms`.

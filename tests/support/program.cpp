@@ -44,13 +44,15 @@ bool Program::Loaded() const
     return loaded_ && (!user_ || user_->Installed()) && (!windows_ || g_app.background);
 }
 
-Program::~Program()
+Program::~Program() { LeaveProgram(); }
+
+void LeaveProgram()
 {
     KillTimer(g_app.background, kLaunchTimer);
     KillTimer(g_app.background, kAnimationTimer);
     HWND background = g_app.background;
     ResetAllModules();
-    if (background) DestroyWindow(background);  // its WM_DESTROY posts a quit: drop it
+    if (IsWindow(background)) DestroyWindow(background);  // its WM_DESTROY posts a quit: drop it
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);

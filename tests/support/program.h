@@ -33,5 +33,9 @@ private:
 
 // Every module back to its state at process start.
 void ResetAllModules();
+// The program run in this process left as a fresh process has it: its
+// timers stopped, every module reset, its windows gone and what they left
+// queued handled (the quit their end posts dropped).
+void LeaveProgram();
 
 }  // namespace test

@@ -16,10 +16,12 @@ bool KeyExists()
     return true;
 }
 
-bool ReadValue(const char* name, DWORD* value, DWORD* type)
+static const char* KeyOr(const char* key) { return key ? key : kRegistryKey; }
+
+bool ReadValue(const char* name, DWORD* value, DWORD* type, const char* under)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyOr(under), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     DWORD size = sizeof *value, t = 0;
     LONG rc = RegQueryValueExA(key, name, nullptr, &t, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
@@ -27,16 +29,25 @@ bool ReadValue(const char* name, DWORD* value, DWORD* type)
     return rc == ERROR_SUCCESS;
 }
 
-void WriteRaw(const char* name, const void* data, DWORD size, DWORD type)
+void WriteRaw(const char* name, const void* data, DWORD size, DWORD type, const char* under)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyOr(under), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return;
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    if (data)
+        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    else
+        RegDeleteValueA(key, name);
     RegCloseKey(key);
 }
 
-void WriteValue(const char* name, DWORD value, DWORD type) { WriteRaw(name, &value, sizeof value, type); }
+void WriteValue(const char* name, DWORD value, DWORD type, const char* key)
+{
+    WriteRaw(name, &value, sizeof value, type, key);
+}
+
+void DeleteValue(const char* name, const char* key) { WriteRaw(name, nullptr, 0, 0, key); }
 
 std::vector<std::string> ValueNames()
 {

@@ -29,6 +29,9 @@ struct WindowGuard {
 
 // The window's rectangle on the screen; empty when it has none.
 RECT WindowRect(HWND window);
+// The window's text, also of another program's window, which is asked for
+// 2 s at most.
+std::string WindowText(HWND window);
 
 // A plain window of this thread (a static control as a popup): stands for
 // another program's window where no second process is needed.

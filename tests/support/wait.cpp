@@ -13,6 +13,14 @@ void PumpMessages()
     }
 }
 
+double NowMs()
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 DWORD RunCommand(const std::string& line, DWORD ms, bool pump)
 {
     std::vector<char> command(line.begin(), line.end());

@@ -10,6 +10,9 @@ namespace test {
 // Handles all pending messages of this thread.
 void PumpMessages();
 
+// Milliseconds on the performance counter: for what a test times itself.
+double NowMs();
+
 // Polls `condition` every 10 ms until it holds or `ms` have passed; with
 // `pump`, this thread's messages are handled meanwhile. The clock is
 // GetTickCount64: GetTickCount may be a test's fake.
