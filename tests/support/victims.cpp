@@ -14,14 +14,6 @@ RECT WindowRect(HWND window)
     return r;
 }
 
-std::string WindowText(HWND window)
-{
-    char text[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000, &copied);
-    return text;
-}
-
 HWND LocalWindow(const char* title, int x, int y, int width, int height, DWORD style, DWORD exStyle)
 {
     return CreateWindowExA(exStyle, "STATIC", title, style, x, y, width, height, nullptr, nullptr,

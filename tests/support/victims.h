@@ -30,8 +30,17 @@ struct WindowGuard {
 // The window's rectangle on the screen; empty when it has none.
 RECT WindowRect(HWND window);
 // The window's text, also of another program's window, which is asked for
-// 2 s at most.
-std::string WindowText(HWND window);
+// 2 s at most. Inline, in the caller's own code, and 128 bytes, as the soak
+// always asked: called from the library, the 32-bit soak under emulation
+// (the Wine 8 world) lost sight of the shell's windows a few actions later,
+// every time.
+inline std::string WindowText(HWND window)
+{
+    char text[128] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000, &copied);
+    return text;
+}
 
 // A plain window of this thread (a static control as a popup): stands for
 // another program's window where no second process is needed.
