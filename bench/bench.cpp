@@ -17,7 +17,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
@@ -83,8 +83,8 @@ void FlyOnce(bool hitEarly)
 void BenchTick()
 {
     // A tick's platform calls one by one, at a flight's typical place.
-    FreezeScreen();
-    SelectFrame(g_screen.RightBank, 1);
+    FreezeForFlight();
+    SelectFrame(g_art.banks[kRightBank], 1);
     g_flight.step = 5;
     std::vector<double> strip, move, paint;
     for (int i = 0; i < 500; ++i) {
@@ -94,7 +94,7 @@ void BenchTick()
         double t1 = g_clock.Now();
         MoveSprite(x, 300, kFlyWidth, kFlyHeight);
         double t2 = g_clock.Now();
-        DrawSprite(g_app.sprite);
+        DrawSprite(g_app.sprite, kFlyWidth, kFlyHeight, SelectedFrame());
         double t3 = g_clock.Now();
         strip.push_back(t1 - t0);
         move.push_back(t2 - t1);
@@ -123,7 +123,7 @@ void BenchFreeze()
     std::vector<double> freeze, release;
     for (int i = 0; i < 50; ++i) {
         double t0 = g_clock.Now();
-        FreezeScreen();
+        FreezeForFlight();
         double t1 = g_clock.Now();
         ReleaseScreen();
         double t2 = g_clock.Now();
@@ -172,14 +172,14 @@ void BenchFreeze()
 
 void BenchPaint()
 {
-    FreezeScreen();
-    SelectFrame(g_screen.RightBank, 3);
+    FreezeForFlight();
+    SelectFrame(g_art.banks[kRightBank], 3);
     g_flight.step = 5;
     MoveWindow(g_app.sprite, 200, 200, 90, 60, FALSE);
     for (int falling = 0; falling < 2; ++falling) {
         g_flight.spriteWidth = falling ? 100 : 90;
         g_flight.spriteHeight = falling ? 90 : 60;
-        if (falling) SelectFrame(g_screen.FallBank, 3);
+        if (falling) SelectFrame(g_art.banks[kFallBank], 3);
         std::vector<double> paints;
         for (int i = 0; i < 1000; ++i) {
             InvalidateRect(g_app.sprite, nullptr, FALSE);
@@ -429,8 +429,8 @@ void BenchTimerPeriod()
 int TicksMain(int count)
 {
     StartBenchModules();
-    FreezeScreen();
-    SelectFrame(g_screen.RightBank, 1);
+    FreezeForFlight();
+    SelectFrame(g_art.banks[kRightBank], 1);
     g_flight.step = 5;
     std::vector<double> ticks;
     for (int i = 0; i < count; ++i) {
@@ -438,7 +438,7 @@ int TicksMain(int count)
         double t0 = g_clock.Now();
         RefreshSnapshotStrip(x + 90, 300, 5, 60);
         MoveSprite(x, 300, kFlyWidth, kFlyHeight);
-        DrawSprite(g_app.sprite);
+        DrawSprite(g_app.sprite, kFlyWidth, kFlyHeight, SelectedFrame());
         ticks.push_back(g_clock.Now() - t0);
     }
     ReleaseScreen();
@@ -463,7 +463,7 @@ int StagesMain()
     HINSTANCE self = GetModuleHandleA(nullptr);
     StartModules(self);
     std::printf("  %-34s %7.1f ms\n", "language, stored values, art", SinceCreation());
-    FreezeScreen();
+    FreezeForFlight();
     std::printf("  %-34s %7.1f ms\n", "first freeze", SinceCreation());
     CreateAppWindows();
     std::printf("  %-34s %7.1f ms\n", "windows", SinceCreation());
@@ -490,8 +490,8 @@ int main(int argc, char** argv)
     const char* program = argc > 1 ? argv[1] : "Wingzap.exe";
 
     StartBenchModules();
-    FreezeScreen();
-    std::printf("\nScreen %d x %d\n\n", g_screen.screenWidth, g_screen.screenHeight);
+    FreezeForFlight();
+    std::printf("\nScreen %d x %d\n\n", g_snapshot.screenWidth, g_snapshot.screenHeight);
     ReleaseScreen();
     std::printf("| %-44s | %6s | %9s | %9s | %9s | unit |\n", "measurement", "runs", "median", "95th", "max");
     std::printf("|%s|%s|%s|%s|%s|------|\n", std::string(46, '-').c_str(), std::string(8, '-').c_str(),

@@ -7,11 +7,11 @@
 // disc (white keeps the screen, black lets the frame show).
 #include <windows.h>
 
-#include "flight/flight.h"
+#include "flight/art.h"
 
 enum { kTimerId = 1, kTickMs = 50, kStep = 6, kRow = 200 };
 
-struct Surface {
+struct Layer {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ first = nullptr;  // the DC's own bitmap, given back before deletion
@@ -19,27 +19,27 @@ struct Surface {
 
 struct FloorState {
     HWND cover = nullptr, window = nullptr;
-    Surface snapshot, frame, mask;
+    Layer snapshot, frame, mask;
     int screenWidth = 0, screenHeight = 0;
     int x = 0;
 };
 static FloorState g_floor;
 
-static void MakeSurface(Surface& s, HDC screen, int width, int height)
+static void MakeLayer(Layer& s, HDC screen, int width, int height)
 {
     s.dc = CreateCompatibleDC(screen);
     s.bitmap = CreateCompatibleBitmap(screen, width, height);
     s.first = SelectObject(s.dc, s.bitmap);
 }
 
-static void DeleteSurface(Surface& s)
+static void DeleteLayer(Layer& s)
 {
     if (s.dc) {
         SelectObject(s.dc, s.first);
         DeleteDC(s.dc);
     }
     if (s.bitmap) DeleteObject(s.bitmap);
-    s = Surface();
+    s = Layer();
 }
 
 static void FillDisc(HDC dc, COLORREF around, COLORREF disc)
@@ -57,16 +57,16 @@ static void FillDisc(HDC dc, COLORREF around, COLORREF disc)
     DeleteObject(inside);
 }
 
-static void MakeSurfaces()
+static void MakeLayers()
 {
     HDC screen = GetDC(nullptr);
     g_floor.screenWidth = GetSystemMetrics(SM_CXSCREEN);
     g_floor.screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    MakeSurface(g_floor.snapshot, screen, g_floor.screenWidth, g_floor.screenHeight);
+    MakeLayer(g_floor.snapshot, screen, g_floor.screenWidth, g_floor.screenHeight);
     BitBlt(g_floor.snapshot.dc, 0, 0, g_floor.screenWidth, g_floor.screenHeight, screen, 0, 0, SRCCOPY);
-    MakeSurface(g_floor.frame, screen, kFlyWidth, kFlyHeight);
+    MakeLayer(g_floor.frame, screen, kFlyWidth, kFlyHeight);
     FillDisc(g_floor.frame.dc, RGB(0, 0, 0), RGB(230, 160, 40));
-    MakeSurface(g_floor.mask, screen, kFlyWidth, kFlyHeight);
+    MakeLayer(g_floor.mask, screen, kFlyWidth, kFlyHeight);
     FillDisc(g_floor.mask.dc, RGB(255, 255, 255), RGB(0, 0, 0));
     ReleaseDC(nullptr, screen);
 }
@@ -125,7 +125,7 @@ static LRESULT CALLBACK FloorProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    MakeSurfaces();
+    MakeLayers();
     WNDCLASSA wc = {};
     wc.lpfnWndProc = FloorProc;
     wc.hInstance = instance;
@@ -142,8 +142,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!g_floor.window || !SetTimer(g_floor.cover, kTimerId, kTickMs, nullptr)) return 1;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    DeleteSurface(g_floor.mask);
-    DeleteSurface(g_floor.frame);
-    DeleteSurface(g_floor.snapshot);
+    DeleteLayer(g_floor.mask);
+    DeleteLayer(g_floor.frame);
+    DeleteLayer(g_floor.snapshot);
     return 0;
 }

@@ -21,14 +21,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // Start-up without a frame.
 
-int g_windowsCreated = 0;
-
-HWND WINAPI NoWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)
-{
-    ++g_windowsCreated;
-    return nullptr;
-}
-
 TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
 {
     test::CleanRegistry registry;
@@ -37,16 +29,20 @@ TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
         // and cursors) out of the count.
         test::Program firstUse;
     }
-    test::WriteValues({{"UseSound", 1}, {"Speed", 1}, {"CountHits", 12}, {"CountMissedShots", 34},
-                       {"CountMissedChicken", 56}});
+    test::WriteValues({{kUseSound, 1}, {kSpeed, 1}, {kCountHits, 12}, {kCountMissedShots, 34},
+                       {kCountMissedChicken, 56}});
     // No TimeSum: it appears only if the statistics are written.
-    g_windowsCreated = 0;
+    int windowsCreated = 0;
     int result = -1;
     size_t sounds = 99, trayCalls = 99;
     std::string mutexName;
     {
         test::MissingBitmap load(IDB_FALL_MASK0 + 18);  // 305, the last one loaded
-        test::ImportHook window("USER32.dll", "CreateWindowExA", &NoWindow);
+        test::Spy<decltype(CreateWindowExA)> window("USER32.dll", "CreateWindowExA");
+        window.answer = [&](DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID) {
+            ++windowsCreated;
+            return HWND(nullptr);
+        };
         test::FakeSound sound;
         test::FakeTray tray;
         test::PrivateMutex mutex;
@@ -61,11 +57,11 @@ TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
     }
     EXPECT_STREQ(kMutexName, mutexName.c_str());
     EXPECT_EQ(0, result);
-    EXPECT_EQ(0, g_windowsCreated);
+    EXPECT_EQ(0, windowsCreated);
     EXPECT_EQ(0u, sounds);
     EXPECT_EQ(0u, trayCalls);
-    test::ExpectStored({{"CountHits", 12}, {"CountMissedShots", 34}, {"CountMissedChicken", 56}, {"TimeSum", 0},
-                        {"UseSound", 1}, {"Speed", 1}});
+    test::ExpectStored({{kCountHits, 12}, {kCountMissedShots, 34}, {kCountMissedChicken, 56}, {kTimeSum, 0},
+                        {kUseSound, 1}, {kSpeed, 1}});
     test::ResetAllModules();
 }
 
@@ -74,7 +70,6 @@ TEST(MissingFrame, StartUpEndsSilentlyAndWritesTheStatisticsBack)
 
 TEST(Frame, CloseRequestsToEitherWindowAreIgnored)
 {
-    test::CleanRegistry registry;
     test::Program program;
     ASSERT_TRUE(IsWindow(g_app.background) && IsWindow(g_app.sprite));
     const HWND windows[] = {g_app.sprite, g_app.background};
@@ -90,8 +85,7 @@ TEST(Frame, CloseRequestsToEitherWindowAreIgnored)
 // A whole run in this process: start-up as the program does it, a hand on
 // the message loop's first call, and the shut-down. The steps are logged in
 // the order the platform sees them.
-std::vector<std::string> g_steps;
-decltype(&GetMessageA) g_realGetMessage = nullptr;
+test::StepLog g_log;
 bool g_destroyInLoop = false;  // else the loop gets the quit the tray menu posts
 bool g_watchdogFired = false;
 UINT_PTR g_watchdog = 0;
@@ -129,10 +123,12 @@ void NoteWindows()
     w.classCursor = reinterpret_cast<HCURSOR>(GetClassLongPtrA(g_app.sprite, GCLP_HCURSOR));
 }
 
-BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
+// The loop's first call notes the windows and asks for the end; a timer
+// ends a loop that runs on.
+BOOL FirstLoop(test::Spy<decltype(GetMessageA)>& loop, LPMSG msg, HWND window, UINT first, UINT last)
 {
-    if (std::find(g_steps.begin(), g_steps.end(), "loop") == g_steps.end()) {
-        g_steps.push_back("loop");
+    if (g_log.First("loop") < 0) {
+        g_log.Add("loop");
         NoteWindows();
         if (g_forwardInLoop) SetForegroundWindow(g_forwardInLoop);
         if (g_destroyInLoop)
@@ -141,7 +137,7 @@ BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
             PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
         g_watchdog = SetTimer(nullptr, 0, 5000, nullptr);  // should the loop run on
     }
-    BOOL result = g_realGetMessage(msg, window, first, last);
+    BOOL result = loop.Real(msg, window, first, last);
     if (result > 0 && msg->message == WM_TIMER && msg->hwnd == nullptr && msg->wParam == g_watchdog) {
         g_watchdogFired = true;
         PostQuitMessage(0);
@@ -151,56 +147,50 @@ BOOL WINAPI LoggedGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
 
 // The shut-down's two writes: the counters (the program's only registry
 // writes outside the dialog) and the repair of a holed window.
-decltype(&RegSetValueExA) g_realSetValue = nullptr;
-decltype(&SetWindowRgn) g_realSetRegion = nullptr;
-LONG WINAPI LoggedSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
-{
-    if (g_steps.empty() || g_steps.back() != "counters") g_steps.push_back("counters");
-    return g_realSetValue(key, name, reserved, type, data, size);
-}
-int WINAPI LoggedSetRegion(HWND window, HRGN region, BOOL redraw)
-{
-    const char* step = region ? "region" : "repair";
-    if (g_steps.empty() || g_steps.back() != step) g_steps.push_back(step);
-    return g_realSetRegion(window, region, redraw);
-}
+struct ShutDownWrites {
+    ShutDownWrites()
+    {
+        registry.then = [](const test::RegistryCall& c) {
+            if (c.op == "set") g_log.AddOnce("counters");
+        };
+        region.note = [](HWND, HRGN r, BOOL) { g_log.AddOnce(r ? "region" : "repair"); };
+    }
+    bool Installed() const { return registry.Installed() && region.Installed(); }
+    test::RegistrySpy registry;
+    test::Spy<decltype(SetWindowRgn)> region{"USER32.dll", "SetWindowRgn"};
+};
 
 // Runs the program in this process; its result.
 int RunInProcess(bool destroyInLoop)
 {
-    g_steps.clear();
+    g_log.Clear();
     g_started = StartedWindows{};
     g_destroyInLoop = destroyInLoop;
     g_watchdogFired = false;
     int result = -1;
     {
-        test::ImportHook loop("USER32.dll", "GetMessageA", &LoggedGetMessage);
+        test::Spy<decltype(GetMessageA)> loop("USER32.dll", "GetMessageA");
+        loop.answer = [&loop](LPMSG msg, HWND window, UINT first, UINT last) {
+            return FirstLoop(loop, msg, window, first, last);
+        };
         test::FakeTimers timers(true);
         timers.then = [](const test::TimerCall& c) {
-            if (c.set && c.window == g_app.background) g_steps.push_back(test::Step(c));
+            if (c.set && c.window == g_app.background) g_log.Add(test::Step(c));
         };
         test::FakeSound sound;
-        sound.then = [](const test::SoundCall& c) { g_steps.push_back(test::Step(c)); };
+        sound.then = [](const test::SoundCall& c) { g_log.Add(test::Step(c)); };
         test::FakeTray tray;
-        tray.then = [](const test::TrayCall& c) { g_steps.push_back(test::Step(c)); };
+        tray.then = [](const test::TrayCall& c) { g_log.Add(test::Step(c)); };
         test::PrivateMutex mutex;
-        test::ImportHook setValue("ADVAPI32.dll", "RegSetValueExA", &LoggedSetValue);
-        test::ImportHook setRegion("USER32.dll", "SetWindowRgn", &LoggedSetRegion);
+        ShutDownWrites writes;
         if (!(loop.Installed() && timers.Installed() && sound.Installed() && tray.Installed() && mutex.Installed() &&
-              setValue.Installed() && setRegion.Installed()))
+              writes.Installed()))
             return -2;
-        g_realSetValue = setValue.Original<decltype(RegSetValueExA)>();
-        g_realSetRegion = setRegion.Original<decltype(SetWindowRgn)>();
-        g_realGetMessage = loop.Original<BOOL WINAPI(LPMSG, HWND, UINT, UINT)>();
         result = WingzapMain(GetModuleHandleA(nullptr));
     }
     if (g_watchdog) KillTimer(nullptr, g_watchdog);
     g_watchdog = 0;
-    if (IsWindow(g_app.background)) DestroyWindow(g_app.background);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    }
+    test::LeaveProgram();
     return result;
 }
 
@@ -208,7 +198,7 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
 {
     test::CleanRegistry registry;
     test::ResetAllModules();
-    test::WriteValues({{"UseSound", 1}, {"Speed", 600}, {"CountMissedShots", 4}});
+    test::WriteValues({{kUseSound, 1}, {kSpeed, 600}, {kCountMissedShots, 4}});
     // The user's windows: one in front at the start, another by the quit.
     test::WindowGuard first{test::LocalWindow("the user's program", 100, 100, 200, 100)};
     test::WindowGuard second{test::LocalWindow("the user's program", 100, 100, 200, 100)};
@@ -225,7 +215,7 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     // after 41 mod 600 + 300 seconds.
     const std::vector<std::string> expected = {"sound to its end", "tray add", "tray modify", "timer 2: 341000 ms", "loop",
                                                "tray delete", "counters"};
-    EXPECT_EQ(expected, g_steps);
+    EXPECT_EQ(expected, g_log.Whats());
     const StartedWindows& w = g_started;
     EXPECT_STREQ(kBackgroundClass, w.backgroundClass);
     EXPECT_STREQ("Background", w.backgroundTitle);
@@ -248,17 +238,16 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     EXPECT_EQ(static_cast<ULONG_PTR>(COLOR_MENU + 1), w.classBrush);
     EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), w.classCursor);
     DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
-    EXPECT_TRUE(test::ReadValue("CountMissedShots", &value));
+    EXPECT_TRUE(test::ReadValue(kTimeSum, &value)) << "statistics written at the end";
+    EXPECT_TRUE(test::ReadValue(kCountMissedShots, &value));
     EXPECT_EQ(4u, value);
-    test::ResetAllModules();
 }
 
 TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
 {
     test::CleanRegistry registry;
     test::ResetAllModules();
-    test::WriteValues({{"UseSound", 0}, {"Speed", 600}, {"CountHits", 3}, {"CountMissedChicken", 9}});
+    test::WriteValues({{kUseSound, 0}, {kSpeed, 600}, {kCountHits, 3}, {kCountMissedChicken, 9}});
     test::WindowGuard holed{test::LocalWindow("the user's program", 100, 100, 200, 100)};
     ShootHole(150, 150);
     ASSERT_NE(ERROR, test::RegionType(holed.window));
@@ -266,14 +255,13 @@ TEST(Frame, DestroyedBackgroundWindowEndsTheProgramThroughTheNormalShutDown)
     EXPECT_FALSE(g_watchdogFired) << "the loop ran on without its window";
     const std::vector<std::string> expected = {"tray add", "tray modify", "timer 2: 341000 ms", "loop", "tray delete",
                                                "counters", "repair"};
-    EXPECT_EQ(expected, g_steps) << "no sound with UseSound 0; the icon goes on the way out; the counters are "
+    EXPECT_EQ(expected, g_log.Whats()) << "no sound with UseSound 0; the icon goes on the way out; the counters are "
                                     "safe before the repair, which another program can hold up";
     DWORD value = 0;
-    EXPECT_TRUE(test::ReadValue("TimeSum", &value)) << "statistics written at the end";
+    EXPECT_TRUE(test::ReadValue(kTimeSum, &value)) << "statistics written at the end";
     EXPECT_EQ(0u, value);
-    EXPECT_TRUE(test::ReadValue("CountMissedChicken", &value));
+    EXPECT_TRUE(test::ReadValue(kCountMissedChicken, &value));
     EXPECT_EQ(9u, value);
-    test::ResetAllModules();
 }
 
 TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
@@ -285,28 +273,25 @@ TEST(Frame, EndingSessionRepairsHolesAndSavesTheStatisticsAtOnce)
     const Case cases[] = {{TRUE, true}, {FALSE, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "WM_ENDSESSION " << c.ending);
-        test::CleanRegistry registry;
         test::Program program;
         test::WindowGuard victim{test::LocalWindow("victim", 300, 300, 200, 150)};
         ASSERT_NE(nullptr, victim.window);
         ShootHole(400, 375);
         ASSERT_NE(ERROR, test::RegionType(victim.window)) << "the shot holed the window";
         g_statistics = Statistics{21, 22, 23, 2400};
-        g_steps.clear();
+        g_log.Clear();
         {
-            test::ImportHook setValue("ADVAPI32.dll", "RegSetValueExA", &LoggedSetValue);
-            test::ImportHook setRegion("USER32.dll", "SetWindowRgn", &LoggedSetRegion);
-            g_realSetValue = setValue.Original<decltype(RegSetValueExA)>();
-            g_realSetRegion = setRegion.Original<decltype(SetWindowRgn)>();
+            ShutDownWrites writes;
+            ASSERT_TRUE(writes.Installed());
             SendMessageA(g_app.background, WM_ENDSESSION, c.ending, 0);
         }
         EXPECT_EQ((c.repairedAndSaved ? std::vector<std::string>{"counters", "repair"} : std::vector<std::string>{}),
-                  g_steps);
+                  g_log.Whats());
         EXPECT_EQ(c.repairedAndSaved, test::RegionType(victim.window) == ERROR);
         const struct {
             const char* name;
             DWORD value;
-        } stored[] = {{"CountHits", 21}, {"CountMissedShots", 22}, {"CountMissedChicken", 23}, {"TimeSum", 2400}};
+        } stored[] = {{kCountHits, 21}, {kCountMissedShots, 22}, {kCountMissedChicken, 23}, {kTimeSum, 2400}};
         for (const auto& s : stored) {
             DWORD value = 0;
             bool present = test::ReadValue(s.name, &value);

@@ -11,7 +11,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
@@ -24,7 +24,7 @@
 namespace {
 
 // ---------------------------------------------------------------------------
-// What the fakes saw. One record, cleared by every fixture.
+// What the fakes saw. One record and one log, cleared by every fixture.
 
 struct MenuItem {
     UINT id;
@@ -45,12 +45,8 @@ struct Seen {
     HMENU popup = nullptr;
     UINT commandToChoose = 0;  // posted as the real menu would
     // DialogBoxParamA
-    int dialogs = 0;
     bool busyInDialog = false;
     bool flyingInDialog = true;
-    // Calls in order: "foreground", "track", "null", "destroy", "dialog",
-    // "end-flight" (the animation timer stopped), "launch-timer"
-    std::vector<std::string> events;
     std::vector<UINT> launchDelays;  // SetTimer of the LaunchTimer
     std::vector<UINT_PTR> killedTimers;
     std::vector<HICON> trayIcons;  // NIM_MODIFY with NIF_ICON
@@ -61,15 +57,9 @@ struct Seen {
     bool cursorFails = false;
 };
 Seen g_seen;
-
-test::ImportHook* g_trackHook;
-test::ImportHook* g_dialogHook;
-test::ImportHook* g_postHook;
-test::ImportHook* g_foregroundHook;
-test::ImportHook* g_destroyMenuHook;
-test::ImportHook* g_defWindowHook;
-test::ImportHook* g_versionHook;
-test::ImportHook* g_loadIconHook;
+// Calls in order: "foreground", "track", "null", "destroy", "dialog",
+// "end-flight" (the animation timer stopped), "launch-timer"
+test::StepLog g_log;
 
 std::string MenuText(HMENU menu, int position)
 {
@@ -78,11 +68,9 @@ std::string MenuText(HMENU menu, int position)
     return text;
 }
 
-BOOL WINAPI FakeTrackPopupMenu(HMENU popup, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect)
+BOOL ShowMenu(HMENU popup, UINT flags, int x, int y, HWND owner)
 {
-    (void)reserved;
-    (void)rect;
-    g_seen.events.push_back("track");
+    g_log.Add("track");
     ++g_seen.menus;
     g_seen.popup = popup;
     g_seen.flags = flags;
@@ -102,109 +90,35 @@ BOOL WINAPI FakeTrackPopupMenu(HMENU popup, UINT flags, int x, int y, int reserv
     return TRUE;
 }
 
-INT_PTR WINAPI FakeDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
-{
-    g_seen.events.push_back("dialog");
-    ++g_seen.dialogs;
-    g_seen.busyInDialog = g_ui.BusyFlag;
-    g_seen.flyingInDialog = g_flight.flying != 0;
-    return IDCANCEL;
-}
-
 // The background window's timers, armed for real.
 void NoteTimer(const test::TimerCall& call)
 {
     if (!call.window || call.window != g_app.background) return;
     if (call.set && call.id == kLaunchTimer) {
-        g_seen.events.push_back("launch-timer");
+        g_log.Add("launch-timer");
         g_seen.launchDelays.push_back(call.interval);
     }
     if (!call.set) {
         g_seen.killedTimers.push_back(call.id);
-        if (call.id == kAnimationTimer) g_seen.events.push_back("end-flight");
+        if (call.id == kAnimationTimer) g_log.Add("end-flight");
     }
 }
 
-BOOL WINAPI FakePostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Handles what is queued; a quit message is only noted.
+bool PumpNotingQuit(WPARAM* code)
 {
-    if (message == WM_NULL && window && window == g_app.background) g_seen.events.push_back("null");
-    return g_postHook->Original<decltype(PostMessageA)>()(window, message, wParam, lParam);
-}
-
-BOOL WINAPI FakeSetForeground(HWND window)
-{
-    if (window && window == g_app.background)
-        g_seen.events.push_back(g_ui.BusyFlag ? "foreground(busy)" : "foreground");
-    return g_foregroundHook->Original<decltype(SetForegroundWindow)>()(window);
-}
-
-BOOL WINAPI FakeDestroyMenu(HMENU menu)
-{
-    g_seen.events.push_back(g_ui.BusyFlag ? "destroy(busy)" : "destroy");
-    return g_destroyMenuHook->Original<decltype(DestroyMenu)>()(menu);
-}
-
-LRESULT WINAPI FakeDefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == TaskIconMessage()) g_seen.defaultHandled.push_back(message);
-    return g_defWindowHook->Original<decltype(DefWindowProcA)>()(window, message, wParam, lParam);
-}
-
-BOOL WINAPI FakeGetVersionEx(LPOSVERSIONINFOA info)
-{
-    g_seen.versionSize = info->dwOSVersionInfoSize;
-    BOOL ok = g_versionHook->Original<decltype(GetVersionExA)>()(info);
-    info->dwPlatformId = g_seen.platform;
-    return ok;
-}
-
-HICON WINAPI FakeLoadIcon(HINSTANCE instance, LPCSTR name)
-{
-    if (g_seen.noIcons) return nullptr;
-    return g_loadIconHook->Original<decltype(LoadIconA)>()(instance, name);
-}
-
-BOOL WINAPI FakeGetCursorPos(POINT* at)
-{
-    if (g_seen.cursorFails) {
-        *at = POINT{-30000, 30000};  // undefined after a failure: anything
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+    bool quit = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            *code = msg.wParam;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
     }
-    at->x = 612;
-    at->y = 745;
-    return TRUE;
-}
-
-void NoteIcon(const test::TrayCall& call)
-{
-    if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_ICON)) g_seen.trayIcons.push_back(call.data.hIcon);
-}
-
-// Installs a hook for the fixture's lifetime and publishes it to its fake.
-struct Hook {
-    template <typename F>
-    Hook(test::ImportHook** slot, const char* dll, const char* function, F* fake)
-        : hook(dll, function, fake), published(slot)
-    {
-        if (slot) *slot = &hook;
-    }
-    ~Hook()
-    {
-        if (published) *published = nullptr;
-    }
-    test::ImportHook hook;
-    test::ImportHook** published;
-};
-
-// The events of one kind left out (e.g. "foreground": ending a flight gives
-// the foreground back to whoever had it).
-std::vector<std::string> Without(const std::vector<std::string>& events, const std::string& prefix)
-{
-    std::vector<std::string> kept;
-    for (const std::string& e : events)
-        if (e.compare(0, prefix.size(), prefix) != 0) kept.push_back(e);
-    return kept;
+    return quit;
 }
 
 bool TakeQuit(WPARAM* code)
@@ -226,23 +140,6 @@ void ExpectQuit(bool expected)
     }
 }
 
-// Handles what is queued; a quit message is only noted.
-bool PumpNotingQuit(WPARAM* code)
-{
-    bool quit = false;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            *code = msg.wParam;
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return quit;
-}
-
 LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
 {
     return SendMessageA(g_app.background, message, wParam, lParam);
@@ -255,18 +152,59 @@ void FireLaunchTimer()
     Send(WM_TIMER, kLaunchTimer);
 }
 
-// The program set up in this process, silent, with every platform call that
-// blocks or reaches the shell replaced by a recording fake.
+const LCID kEnglish = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+// The program set up in this process, silent (no launch sound, which would
+// block for more than a second) and with the delays of a first run, every
+// platform call that blocks or reaches the shell replaced by a recording
+// fake.
 class Commands : public ::testing::Test {
 protected:
-    explicit Commands(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
-        : user_(lcid)
+    explicit Commands(LCID lcid = kEnglish)
     {
         g_seen = Seen{};
+        g_log.Clear();
+        track_.answer = [](HMENU popup, UINT flags, int x, int y, int, HWND owner, const RECT*) {
+            return ShowMenu(popup, flags, x, y, owner);
+        };
+        dialog_.then = [] {
+            g_log.Add("dialog");
+            g_seen.busyInDialog = g_ui.BusyFlag;
+            g_seen.flyingInDialog = g_flight.flying != 0;
+        };
         timers_.then = NoteTimer;
-        shell_.then = NoteIcon;
-        silence_.reset(new Silence);
-        program_.reset(new test::Program);
+        post_.note = [](HWND window, UINT message, WPARAM, LPARAM) {
+            if (message == WM_NULL && window && window == g_app.background) g_log.Add("null");
+        };
+        foreground_.note = [](HWND window) {
+            if (window && window == g_app.background) g_log.Add(g_ui.BusyFlag ? "foreground(busy)" : "foreground");
+        };
+        destroyMenu_.note = [](HMENU) { g_log.Add(g_ui.BusyFlag ? "destroy(busy)" : "destroy"); };
+        defWindow_.note = [](HWND, UINT message, WPARAM, LPARAM) {
+            if (message == TaskIconMessage()) g_seen.defaultHandled.push_back(message);
+        };
+        version_.answer = [this](LPOSVERSIONINFOA info) {
+            g_seen.versionSize = info->dwOSVersionInfoSize;
+            BOOL ok = version_.Real(info);
+            info->dwPlatformId = g_seen.platform;
+            return ok;
+        };
+        loadIcon_.answer = [this](HINSTANCE instance, LPCSTR name) {
+            return g_seen.noIcons ? nullptr : loadIcon_.Real(instance, name);
+        };
+        cursor_.answer = [](POINT* at) {
+            if (g_seen.cursorFails) {
+                *at = POINT{-30000, 30000};  // undefined after a failure: anything
+                SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            *at = POINT{612, 745};
+            return TRUE;
+        };
+        shell_.then = [](const test::TrayCall& call) {
+            if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_ICON)) g_seen.trayIcons.push_back(call.data.hIcon);
+        };
+        program_.reset(new test::Program({{kUseSound, 0}}, lcid));
     }
     ~Commands() override
     {
@@ -278,38 +216,27 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(user_.Installed());
         ASSERT_TRUE(program_->Loaded());
-        ASSERT_NE(g_app.background, nullptr);
         ASSERT_NE(TaskIconMessage(), 0u);
-        for (const Hook* h : {&track_, &dialog_, &post_, &foreground_, &destroyMenu_, &defWindow_, &version_,
-                              &loadIcon_, &cursor_})
-            ASSERT_TRUE(h->hook.Installed());
+        ASSERT_TRUE(track_.Installed() && dialog_.Installed() && post_.Installed() && foreground_.Installed() &&
+                    destroyMenu_.Installed() && defWindow_.Installed() && version_.Installed() &&
+                    loadIcon_.Installed() && cursor_.Installed());
         ASSERT_TRUE(timers_.Installed());
         ASSERT_TRUE(shell_.Installed());
     }
 
-    // No launch sound (it would block for more than a second) and the
-    // delays of the first run.
-    struct Silence {
-        Silence() { test::WriteValue("UseSound", 0); }
-    };
-
-    test::CleanRegistry registry_;
-    test::FakeUserLocale user_;
-    std::unique_ptr<Silence> silence_;
-    std::unique_ptr<test::Program> program_;
-    Hook track_{&g_trackHook, "USER32.dll", "TrackPopupMenu", &FakeTrackPopupMenu};
-    Hook dialog_{&g_dialogHook, "USER32.dll", "DialogBoxParamA", &FakeDialogBox};
+    test::Spy<decltype(TrackPopupMenu)> track_{"USER32.dll", "TrackPopupMenu"};
+    test::FakeDialog dialog_{test::FakeDialog::kCancel};
     test::FakeTimers timers_{true};
-    Hook post_{&g_postHook, "USER32.dll", "PostMessageA", &FakePostMessage};
-    Hook foreground_{&g_foregroundHook, "USER32.dll", "SetForegroundWindow", &FakeSetForeground};
-    Hook destroyMenu_{&g_destroyMenuHook, "USER32.dll", "DestroyMenu", &FakeDestroyMenu};
-    Hook defWindow_{&g_defWindowHook, "USER32.dll", "DefWindowProcA", &FakeDefWindowProc};
-    Hook version_{&g_versionHook, "KERNEL32.dll", "GetVersionExA", &FakeGetVersionEx};
-    Hook loadIcon_{&g_loadIconHook, "USER32.dll", "LoadIconA", &FakeLoadIcon};
-    Hook cursor_{nullptr, "USER32.dll", "GetCursorPos", &FakeGetCursorPos};
+    test::Spy<decltype(PostMessageA)> post_{"USER32.dll", "PostMessageA"};
+    test::Spy<decltype(SetForegroundWindow)> foreground_{"USER32.dll", "SetForegroundWindow"};
+    test::Spy<decltype(DestroyMenu)> destroyMenu_{"USER32.dll", "DestroyMenu"};
+    test::Spy<decltype(DefWindowProcA)> defWindow_{"USER32.dll", "DefWindowProcA"};
+    test::Spy<decltype(GetVersionExA)> version_{"KERNEL32.dll", "GetVersionExA"};
+    test::Spy<decltype(LoadIconA)> loadIcon_{"USER32.dll", "LoadIconA"};
+    test::Spy<decltype(GetCursorPos)> cursor_{"USER32.dll", "GetCursorPos"};
     test::FakeTray shell_;
+    std::unique_ptr<test::Program> program_;
 };
 
 class GermanCommands : public Commands {
@@ -351,7 +278,7 @@ void CheckMenuCase(const MenuCase& c)
     g_seen.platform = c.nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
     if (!c.enabled) Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
     ASSERT_EQ(g_ui.EnabledFlag, c.enabled);
-    g_seen.events.clear();
+    g_log.Clear();
     RightClickIcon();
     ASSERT_EQ(g_seen.menus, 1);
     ExpectItems(c.items);
@@ -368,7 +295,7 @@ void CheckMenuCase(const MenuCase& c)
     EXPECT_FALSE(IsMenu(g_seen.popup)) << "the menu outlives its showing";
     // The platform's practice: foreground before, a posted WM_NULL after.
     const std::vector<std::string> order = {"foreground(busy)", "track", "null", "destroy"};
-    EXPECT_EQ(g_seen.events, order);
+    EXPECT_EQ(g_log.Whats(), order);
 }
 
 TEST_F(Commands, MenuShowsTheItemsOfThePlatformAndTheToggleText)
@@ -449,10 +376,10 @@ TEST_F(Commands, ChoiceArrivesAfterTheMenuAndOpensTheDialog)
     g_seen.commandToChoose = CMD_INFO;
     RightClickIcon();
     ASSERT_EQ(g_seen.menus, 1);
-    EXPECT_EQ(g_seen.dialogs, 0) << "the choice must be queued, not handled inside the menu";
+    EXPECT_EQ(dialog_.opened, 0) << "the choice must be queued, not handled inside the menu";
     WPARAM code = 99;
     EXPECT_FALSE(PumpNotingQuit(&code));
-    EXPECT_EQ(g_seen.dialogs, 1) << "Info chosen from the menu found the program still busy";
+    EXPECT_EQ(dialog_.opened, 1) << "Info chosen from the menu found the program still busy";
     EXPECT_TRUE(g_seen.busyInDialog);
     EXPECT_FALSE(g_ui.BusyFlag);
 }
@@ -488,12 +415,12 @@ TEST_F(Commands, TrayCallbacksOpenMenuOrDialogOnlyWhenIdle)
     for (const CallbackCase& c : cases) {
         SCOPED_TRACE(c.what);
         g_seen.menus = 0;
-        g_seen.dialogs = 0;
+        dialog_.opened = 0;
         g_seen.defaultHandled.clear();
         g_ui.BusyFlag = c.busy;
         Send(TaskIconMessage(), c.icon, c.mouse);
         EXPECT_EQ(g_seen.menus, c.menus);
-        EXPECT_EQ(g_seen.dialogs, 0) << "the dialog must be posted for later, not opened inside the callback";
+        EXPECT_EQ(dialog_.opened, 0) << "the dialog must be posted for later, not opened inside the callback";
         EXPECT_EQ(g_seen.defaultHandled.size(), 1u) << "the callback goes on to the default handling";
         MSG msg;
         bool posted = PeekMessageA(&msg, g_app.background, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) != 0;
@@ -505,7 +432,7 @@ TEST_F(Commands, TrayCallbacksOpenMenuOrDialogOnlyWhenIdle)
         g_ui.BusyFlag = false;
         WPARAM code = 99;
         EXPECT_FALSE(PumpNotingQuit(&code));
-        EXPECT_EQ(g_seen.dialogs, c.dialogs);
+        EXPECT_EQ(dialog_.opened, c.dialogs);
         EXPECT_FALSE(g_ui.BusyFlag);
     }
 }
@@ -540,18 +467,12 @@ void CALLBACK LastResort(HWND, UINT, UINT_PTR id, DWORD)
 
 class RealMenu : public ::testing::Test {
 protected:
-    RealMenu()
-    {
-        test::WriteValue("UseSound", 0);
-        program_.reset(new test::Program);
-    }
-    test::CleanRegistry registry_;
-    std::unique_ptr<test::Program> program_;
+    test::Program program_{{{kUseSound, 0}}};
 };
 
 TEST_F(RealMenu, ClosesOpensAgainAndDeliversAKeyboardChoice)
 {
-    ASSERT_TRUE(program_->Loaded());
+    ASSERT_TRUE(program_.Loaded());
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         g_realMenu = RealMenuRun{};
@@ -620,18 +541,18 @@ TEST_F(Commands, EachCommandDoesItsOwnThingAndNothingElse)
         ASSERT_TRUE(ShootHole(200, 200));
         ASSERT_TRUE(HasRegion(victim.window));
         g_statistics = Statistics{5, 6, 7, 800};
-        test::WriteValue("CountHits", 5);
-        g_seen.dialogs = 0;
+        test::WriteValue(kCountHits, 5);
+        dialog_.opened = 0;
         g_seen.trayIcons.clear();
         const bool enabledBefore = g_ui.EnabledFlag;
 
         EXPECT_EQ(Send(WM_COMMAND, c.command), 0);
         ExpectQuit(c.quits);
-        EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
+        EXPECT_EQ(dialog_.opened, c.opensDialog ? 1 : 0);
         EXPECT_EQ(g_statistics.CountHits, c.resetsStatistics ? 0u : 5u);
         EXPECT_EQ(g_statistics.TimeSum, c.resetsStatistics ? 0u : 800u);
         DWORD stored = 99;
-        EXPECT_TRUE(test::ReadValue("CountHits", &stored));
+        EXPECT_TRUE(test::ReadValue(kCountHits, &stored));
         EXPECT_EQ(stored, c.resetsStatistics ? 0u : 5u);
         EXPECT_EQ(g_ui.EnabledFlag != enabledBefore, c.toggles);
         EXPECT_EQ(g_seen.trayIcons.size(), c.toggles ? 1u : 0u);
@@ -651,21 +572,16 @@ TEST_F(Commands, ResetWindowsRepairsOnEveryPlatform)
         WindowGuard second{test::LocalWindow("second", 150, 150, 100, 100)};
         // The second window had a shape of its own before it was shot.
         SetWindowRgn(second.window, CreateEllipticRgn(0, 0, 100, 100), FALSE);
-        HRGN own = CreateRectRgn(0, 0, 0, 0);
-        ASSERT_NE(GetWindowRgn(second.window, own), ERROR);
+        const Region own = test::CopyRegion(second.window);
+        ASSERT_TRUE(own);
         ShootHole(200, 200);  // through both
         ASSERT_TRUE(HasRegion(first.window));
-        HRGN shot = CreateRectRgn(0, 0, 0, 0);
-        GetWindowRgn(second.window, shot);
-        ASSERT_FALSE(PtInRegion(shot, 50, 50)) << "the shot missed the second window";
-        DeleteObject(shot);
+        ASSERT_FALSE(PtInRegion(test::CopyRegion(second.window).get(), 50, 50)) << "the shot missed the second window";
         Send(WM_COMMAND, CMD_RESET_WINDOWS);
         EXPECT_FALSE(HasRegion(first.window)) << "the hole stays";
-        HRGN now = CreateRectRgn(0, 0, 0, 0);
-        EXPECT_NE(GetWindowRgn(second.window, now), ERROR) << "the window lost its own shape";
-        EXPECT_TRUE(EqualRgn(now, own)) << "the window did not get its own shape back";
-        DeleteObject(own);
-        DeleteObject(now);
+        const Region now = test::CopyRegion(second.window);
+        EXPECT_TRUE(now) << "the window lost its own shape";
+        EXPECT_TRUE(EqualRgn(now.get(), own.get())) << "the window did not get its own shape back";
         EXPECT_EQ(g_holes.holedCount, 0u);
     }
 }
@@ -724,36 +640,12 @@ struct DialogAction {
     int button;             // IDOK or IDCANCEL
 };
 DialogAction g_action;
-DLGPROC g_realDialogProc;
 
-INT_PTR CALLBACK DrivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+// The real dialog, as a user fills it in.
+void FillIn(HWND dialog)
 {
-    if (message == WM_APP + 7) {
-        if (g_action.speedText) SetDlgItemTextA(dialog, IDC_SPEED_EDIT, g_action.speedText);
-        SendMessageA(GetDlgItem(dialog, g_action.button), BM_CLICK, 0, 0);
-        return TRUE;
-    }
-    if (message == WM_TIMER && wParam == 77) {  // a dialog that did not react
-        ADD_FAILURE() << "the dialog did not close";
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    }
-    INT_PTR result = g_realDialogProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG) {
-        PostMessageA(dialog, WM_APP + 7, 0, 0);
-        SetTimer(dialog, 77, 5000, nullptr);
-    }
-    return result;
-}
-
-INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
-{
-    g_seen.events.push_back("dialog");
-    ++g_seen.dialogs;
-    g_seen.busyInDialog = g_ui.BusyFlag;
-    g_seen.flyingInDialog = g_flight.flying != 0;
-    g_realDialogProc = proc;
-    return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
+    if (g_action.speedText) SetDlgItemTextA(dialog, IDC_SPEED_EDIT, g_action.speedText);
+    SendMessageA(GetDlgItem(dialog, g_action.button), BM_CLICK, 0, 0);
 }
 
 struct InfoCase {
@@ -766,10 +658,8 @@ struct InfoCase {
 
 TEST_F(Commands, InfoRearmsTheLaunchOnlyForANewSpeed)
 {
-    // The real dialog instead of the bare fake; DrivenDialogBox reaches the
-    // platform through the fixture's hook, whose original it is.
-    test::ImportHook driven("USER32.dll", "DialogBoxParamA", &DrivenDialogBox);
-    ASSERT_TRUE(driven.Installed());
+    dialog_.mode = test::FakeDialog::kDrive;  // the real dialog instead of the bare fake
+    dialog_.script = FillIn;
 
     const InfoCase cases[] = {
         {"OK, speed unchanged, flying", {nullptr, IDOK}, true, 60, false},
@@ -787,12 +677,13 @@ TEST_F(Commands, InfoRearmsTheLaunchOnlyForANewSpeed)
             FireLaunchTimer();
             ASSERT_TRUE(g_flight.flying);
         }
-        g_seen.dialogs = 0;
+        dialog_.opened = 0;
         g_seen.launchDelays.clear();
         g_seen.killedTimers.clear();
-        g_seen.events.clear();
+        g_log.Clear();
         Send(WM_COMMAND, CMD_INFO);
-        EXPECT_EQ(g_seen.dialogs, 1);
+        EXPECT_EQ(dialog_.opened, 1);
+        EXPECT_FALSE(dialog_.timedOut) << "the dialog did not close";
         EXPECT_TRUE(g_seen.busyInDialog);
         EXPECT_EQ(g_seen.flyingInDialog, c.flyingBefore) << "Info ended the flight before the dialog";
         EXPECT_FALSE(g_ui.BusyFlag);
@@ -806,8 +697,8 @@ TEST_F(Commands, InfoRearmsTheLaunchOnlyForANewSpeed)
             EXPECT_LT(delay / 1000, c.speedAfter + c.speedAfter / 2);
             EXPECT_FALSE(g_flight.flying) << "the flight goes on with a new speed";
             std::vector<std::string> order = {"dialog", "end-flight", "launch-timer"};
-            std::vector<std::string> events = Without(g_seen.events, "foreground");
-            if (!c.flyingBefore) events = Without(events, "end-flight");
+            std::vector<std::string> events = g_log.Whats({"foreground"});
+            if (!c.flyingBefore) events = g_log.Whats({"foreground", "end-flight"});
             if (!c.flyingBefore) order = {"dialog", "launch-timer"};
             EXPECT_EQ(events, order);
         } else {
@@ -822,11 +713,11 @@ TEST_F(Commands, InfoWhileBusyDoesNothing)
 {
     g_ui.BusyFlag = true;
     Send(WM_COMMAND, CMD_INFO);
-    EXPECT_EQ(g_seen.dialogs, 0);
+    EXPECT_EQ(dialog_.opened, 0);
     EXPECT_TRUE(g_ui.BusyFlag) << "someone else's busy flag was cleared";
     g_ui.BusyFlag = false;
     Send(WM_COMMAND, CMD_INFO);
-    EXPECT_EQ(g_seen.dialogs, 1);
+    EXPECT_EQ(dialog_.opened, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -875,13 +766,13 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         }
         g_statistics.CountMissedShots = 5;  // shots of this flight
         g_ui.BusyFlag = c.busy;
-        g_seen.dialogs = 0;
+        dialog_.opened = 0;
         g_seen.launchDelays.clear();
-        g_seen.events.clear();
+        g_log.Clear();
 
         EXPECT_EQ(Send(WM_CHAR, c.key), 0);
         ExpectQuit(c.quits);
-        EXPECT_EQ(g_seen.dialogs, c.opensDialog ? 1 : 0);
+        EXPECT_EQ(dialog_.opened, c.opensDialog ? 1 : 0);
         const bool ends = c.quits || c.opensDialog;
         EXPECT_EQ(g_flight.flying != 0, c.flying && !ends);
         if (c.opensDialog) {
@@ -889,7 +780,7 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
             EXPECT_TRUE(g_seen.busyInDialog);
             // Re-armed after the dialog although nothing changed.
             const std::vector<std::string> order = {"end-flight", "dialog", "launch-timer"};
-            EXPECT_EQ(Without(g_seen.events, "foreground"), order);
+            EXPECT_EQ(g_log.Whats({"foreground"}), order);
             ASSERT_EQ(g_seen.launchDelays.size(), 1u);
             EXPECT_GE(g_seen.launchDelays[0], 30000u);
             EXPECT_LT(g_seen.launchDelays[0], 90000u);
@@ -899,7 +790,7 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         // A flight cut short for the dialog keeps its shots; a quit leaves
         // them to the shut-down.
         DWORD shots = 0;
-        EXPECT_EQ(test::ReadValue("CountMissedShots", &shots), c.opensDialog);
+        EXPECT_EQ(test::ReadValue(kCountMissedShots, &shots), c.opensDialog);
         EXPECT_EQ(shots, c.opensDialog ? 5u : 0u);
         EXPECT_EQ(g_ui.BusyFlag, c.busy) << "the busy flag is left as it was";
         g_ui.BusyFlag = false;

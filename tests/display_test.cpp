@@ -56,10 +56,9 @@ Reading Read()
         r.modeW = static_cast<int>(mode.dmPelsWidth);
         r.modeH = static_cast<int>(mode.dmPelsHeight);
     }
-    if (HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr)) {
-        r.dcW = GetDeviceCaps(dc, HORZRES);
-        r.dcH = GetDeviceCaps(dc, VERTRES);
-        DeleteDC(dc);
+    if (const MemoryDc dc{CreateDCA("DISPLAY", nullptr, nullptr, nullptr)}) {
+        r.dcW = GetDeviceCaps(dc.get(), HORZRES);
+        r.dcH = GetDeviceCaps(dc.get(), VERTRES);
     }
     GetWindowRect(GetDesktopWindow(), &r.desktop);
     return r;

@@ -9,32 +9,16 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
-#include "ui/options.h"
 
 namespace {
 
 const int kVictimX = 500, kVictimY = 400;
-
-// The dialog opens for real and closes itself with Cancel at once.
-INT_PTR CALLBACK CancellingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    INT_PTR result = OptionsDialogProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    return result;
-}
-decltype(&DialogBoxParamA) g_realDialogBox;
-int g_dialogs;
-INT_PTR WINAPI CancelledDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC, LPARAM init)
-{
-    ++g_dialogs;
-    return g_realDialogBox(instance, name, owner, CancellingProc, init);
-}
 
 struct Expected {
     uint32_t hits = 0, missedChickens = 0, missedShots = 0;
@@ -47,7 +31,7 @@ bool Flight(int n, Expected& expected, bool leak)
     g_ui.BusyFlag = false;
     SendMessageA(g_app.background, WM_TIMER, kLaunchTimer, 0);
     if (!g_flight.flying) return false;
-    if (leak) CreateCompatibleBitmap(g_screen.DisplayContext, 8, 8);
+    if (leak) CreateCompatibleBitmap(g_snapshot.display.get(), 8, 8);
     const bool hit = n % 4 != 0, optionsKey = n % 37 == 5, shootVictims = n % 10 == 3;
     for (int tick = 0; g_flight.flying && tick < 1000; ++tick) {
         SendMessageA(g_app.background, WM_TIMER, kAnimationTimer, 0);
@@ -99,8 +83,7 @@ class Endurance : public testing::Test {
 protected:
     void SetUp() override
     {
-        g_realDialogBox = dialogHook_.Original<decltype(DialogBoxParamA)>();
-        ASSERT_TRUE(dialogHook_.Installed());
+        ASSERT_TRUE(dialog_.Installed());
         ASSERT_TRUE(program_.Loaded());
         ASSERT_TRUE(victims_.Ready());
         g_settings.UseSound = 0;
@@ -135,8 +118,7 @@ protected:
         RepairWindows();
         end = Measure();
     }
-    test::CleanRegistry registry_;
-    test::ImportHook dialogHook_{"USER32.dll", "DialogBoxParamA", &CancelledDialogBox};
+    test::FakeDialog dialog_;  // opens for real, and is cancelled at once
     test::Program program_;
     // Windows of another program where the missed shots land.
     test::Victims victims_{{"first", kVictimX - 100, kVictimY - 100, 200, 200, 0x808080, "-"},
@@ -149,13 +131,12 @@ TEST_F(Endurance, CountersExactAndNothingGrows)
     Expected expected;
     Usage warm{}, end{};
     int flights = Flights();
-    g_dialogs = 0;
     Run(flights, false, expected, warm, end);
     EXPECT_EQ(g_statistics.CountHits, expected.hits);
     EXPECT_EQ(g_statistics.CountMissedChicken, expected.missedChickens);
     EXPECT_EQ(g_statistics.CountMissedShots, expected.missedShots);
     EXPECT_GT(g_statistics.TimeSum, 0u);
-    EXPECT_GE(g_dialogs, flights / 60 + flights / 37);
+    EXPECT_GE(dialog_.opened, flights / 60 + flights / 37);
     EXPECT_EQ(g_holes.holedCount, 0u);
     EXPECT_LE(end.gdi, warm.gdi);
     EXPECT_LE(end.user, warm.user);

@@ -14,7 +14,7 @@
 #include "app/app.h"
 #include "flight/flight.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
 #include "store/store.h"
@@ -34,156 +34,101 @@ TEST(Random, DrawsTheFixedSequence)
 }
 
 // ---------------------------------------------------------------------------
-// Recorded platform calls.
+// Recorded platform calls: one log, each step with its numbers (timer id,
+// interval and window; strip x, y, width, height; ...).
 
-enum Kind {
-    kSetTimerCall, kKillTimerCall, kTooltipCall, kSoundCall, kCursorCall, kStripCall, kBackgroundPaintCall,
-    kRegistryWriteCall
-};
+const char kSetTimer[] = "set timer", kKillTimer[] = "kill timer", kTooltip[] = "tooltip", kSound[] = "sound",
+           kCursor[] = "cursor", kStrip[] = "strip", kBackgroundPaint[] = "background paint";
+// A registry write is "write <name>", with value, type and size.
+const std::string kWrite = "write ";
 
-struct Call {
-    Kind kind;
-    HWND window;
-    intptr_t a, b, c, d;      // timer id and interval; strip x, y, width, height; ...
-    uint32_t missedChickens;  // CountMissedChicken when the call was made
-    RECT background;          // where the background window stood then
-};
-
-std::vector<Call> g_calls;
+test::StepLog g_log;
 bool g_skipFullScreenCopies = false;
 bool g_failFullScreenCopies = false;  // as on the secure desktop
-decltype(&BitBlt) g_realBitBlt = nullptr;
-decltype(&SelectObject) g_realSelectObject = nullptr;
-decltype(&RegSetValueExA) g_realRegSetValue = nullptr;
 
 struct Selection {
     HDC surface;
     HGDIOBJ object;
 };
-std::vector<Selection> g_selections;  // into FrameSurface or MaskSurface
-
-void Record(Kind kind, HWND window, intptr_t a, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0)
-{
-    Call call = {kind, window, a, b, c, d, g_statistics.CountMissedChicken, {}};
-    if (g_app.background) GetWindowRect(g_app.background, &call.background);
-    g_calls.push_back(call);
-}
-
-HCURSOR WINAPI FakeSetCursor(HCURSOR cursor)
-{
-    Record(kCursorCall, nullptr, reinterpret_cast<intptr_t>(cursor));
-    return nullptr;
-}
+std::vector<Selection> g_selections;  // into the frame or mask surface
 
 bool IsFullScreen(int width, int height)
 {
-    return width >= g_screen.screenWidth && height >= g_screen.screenHeight && width > 100;
+    return width >= g_snapshot.screenWidth && height >= g_snapshot.screenHeight && width > 100;
 }
 
-// Strips are the copies from the live screen into the snapshot that are not
-// the whole screen.
-BOOL WINAPI RecordingBitBlt(HDC target, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
+// The registry writes' places in the log.
+std::vector<int> Writes()
 {
-    if (target && target == g_screen.ScreenSnapshot.dc && source == g_screen.DisplayContext &&
-        !IsFullScreen(width, height))
-        Record(kStripCall, nullptr, x, y, width, height);
-    // The background window's paint: the snapshot copied into its own DC.
-    if (target && source && source == g_screen.ScreenSnapshot.dc && WindowFromDC(target) == g_app.background)
-        Record(kBackgroundPaintCall, nullptr, x, y, width, height);
-    if (g_failFullScreenCopies && source == g_screen.DisplayContext && IsFullScreen(width, height)) return FALSE;
-    if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
-    return g_realBitBlt(target, x, y, width, height, source, sx, sy, rop);
+    std::vector<int> writes;
+    for (size_t i = 0; i < g_log.entries.size(); ++i)
+        if (g_log.entries[i].what.compare(0, kWrite.size(), kWrite) == 0) writes.push_back(static_cast<int>(i));
+    return writes;
 }
 
-HGDIOBJ WINAPI RecordingSelectObject(HDC dc, HGDIOBJ object)
-{
-    if (dc && (dc == g_screen.FrameSurface.dc || dc == g_screen.MaskSurface.dc)) g_selections.push_back({dc, object});
-    return g_realSelectObject(dc, object);
-}
-
-// Registry writes go through to the test prefix's registry.
-LSTATUS WINAPI RecordingRegSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
-{
-    DWORD value = 0;
-    if (data && size == sizeof value) std::memcpy(&value, data, sizeof value);
-    Record(kRegistryWriteCall, nullptr, reinterpret_cast<intptr_t>(name), value, type, size);
-    return g_realRegSetValue(key, name, reserved, type, data, size);
-}
-
-std::vector<Call> CallsOf(Kind kind)
-{
-    std::vector<Call> out;
-    for (const Call& c : g_calls)
-        if (c.kind == kind) out.push_back(c);
-    return out;
-}
-
-int FirstOf(Kind kind)
-{
-    for (size_t i = 0; i < g_calls.size(); ++i)
-        if (g_calls[i].kind == kind) return static_cast<int>(i);
-    return -1;
-}
-
-int IndexOf(Kind kind, intptr_t a)
-{
-    for (size_t i = 0; i < g_calls.size(); ++i)
-        if (g_calls[i].kind == kind && g_calls[i].a == a) return static_cast<int>(i);
-    return -1;
-}
-
-// The end of a flight stores the four counters between the calls at
+// The end of a flight stores the four counters between the steps at
 // `after` and `before`: these names in this order, each a 4-byte REG_DWORD,
 // and no other write.
 void ExpectCountersStored(int after, int before)
 {
-    const struct {
-        const char* name;
-        uint32_t value;
-    } counters[] = {{"CountHits", g_statistics.CountHits},
-                    {"CountMissedChicken", g_statistics.CountMissedChicken},
-                    {"CountMissedShots", g_statistics.CountMissedShots},
-                    {"TimeSum", g_statistics.TimeSum}};
-    std::vector<int> writes;
-    for (size_t i = 0; i < g_calls.size(); ++i)
-        if (g_calls[i].kind == kRegistryWriteCall) writes.push_back(static_cast<int>(i));
+    const std::vector<int> writes = Writes();
     ASSERT_EQ(4u, writes.size());
     for (int i = 0; i < 4; ++i) {
-        const Call& w = g_calls[writes[i]];
-        EXPECT_STREQ(counters[i].name, reinterpret_cast<const char*>(w.a));
-        EXPECT_EQ(static_cast<intptr_t>(counters[i].value), w.b) << counters[i].name;
-        EXPECT_EQ(REG_DWORD, w.c);
-        EXPECT_EQ(4, w.d);
+        const char* name = kCounterValues[i].name;
+        const uint32_t value = g_statistics.*kCounterValues[i].field;
+        const test::StepLog::Entry& w = g_log.entries[writes[i]];
+        EXPECT_EQ(kWrite + name, w.what);
+        EXPECT_EQ(static_cast<intptr_t>(value), w.a) << name;
+        EXPECT_EQ(REG_DWORD, w.b);
+        EXPECT_EQ(4, w.c);
         EXPECT_GT(writes[i], after);
         EXPECT_LT(writes[i], before);
         DWORD stored = 0;
-        EXPECT_TRUE(test::ReadValue(counters[i].name, &stored));
-        EXPECT_EQ(counters[i].value, stored) << counters[i].name;
+        EXPECT_TRUE(test::ReadValue(name, &stored));
+        EXPECT_EQ(value, stored) << name;
     }
 }
 
-// Timers, tick count, sound, cursor and tray recorded in one log; GDI calls
-// observed.
+// Timers, tick count, sound, cursor, tray and registry writes recorded in
+// one log; GDI calls observed.
 class FakePlatform {
 public:
-    FakePlatform()
-        : timers_(false),
-          cursor_("USER32.dll", "SetCursor", &FakeSetCursor),
-          bitBlt_("GDI32.dll", "BitBlt", &RecordingBitBlt),
-          select_("GDI32.dll", "SelectObject", &RecordingSelectObject),
-          registry_("ADVAPI32.dll", "RegSetValueExA", &RecordingRegSetValue)
+    FakePlatform() : timers_(false)
     {
         timers_.then = [](const test::TimerCall& c) {
-            Record(c.set ? kSetTimerCall : kKillTimerCall, c.window, static_cast<intptr_t>(c.id),
-                   static_cast<intptr_t>(c.interval));
+            g_log.Add(c.set ? kSetTimer : kKillTimer, static_cast<intptr_t>(c.id), static_cast<intptr_t>(c.interval),
+                      reinterpret_cast<intptr_t>(c.window));
         };
-        sound_.then = [](const test::SoundCall& c) { Record(kSoundCall, nullptr, static_cast<intptr_t>(c.flags)); };
+        sound_.then = [](const test::SoundCall& c) { g_log.Add(kSound, static_cast<intptr_t>(c.flags)); };
         tray_.then = [](const test::TrayCall& c) {
-            Record(kTooltipCall, c.data.hWnd, static_cast<intptr_t>(c.message), static_cast<intptr_t>(c.data.uFlags));
+            g_log.Add(kTooltip, static_cast<intptr_t>(c.message), static_cast<intptr_t>(c.data.uFlags));
         };
-        g_realBitBlt = bitBlt_.Original<BOOL WINAPI(HDC, int, int, int, int, HDC, int, int, DWORD)>();
-        g_realSelectObject = select_.Original<HGDIOBJ WINAPI(HDC, HGDIOBJ)>();
-        g_realRegSetValue = registry_.Original<LSTATUS WINAPI(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>();
+        registry_.then = [](const test::RegistryCall& c) {
+            if (c.op == "set") g_log.Add(kWrite + c.name, c.value, c.type, c.size);
+        };
+        cursor_.answer = [](HCURSOR cursor) {
+            g_log.Add(kCursor, reinterpret_cast<intptr_t>(cursor));
+            return HCURSOR(nullptr);
+        };
+        // Strips are the copies from the live screen into the snapshot that
+        // are not the whole screen; the background window's paint copies the
+        // snapshot into its own DC.
+        bitBlt_.answer = [this](HDC target, int x, int y, int width, int height, HDC source, int sx, int sy,
+                                DWORD rop) {
+            if (target && target == g_snapshot.snapshot.get() && source == g_snapshot.display.get() &&
+                !IsFullScreen(width, height))
+                g_log.Add(kStrip, x, y, width, height);
+            if (target && source && source == g_snapshot.snapshot.get() && WindowFromDC(target) == g_app.background)
+                g_log.Add(kBackgroundPaint, x, y, width, height);
+            if (g_failFullScreenCopies && source == g_snapshot.display.get() && IsFullScreen(width, height))
+                return FALSE;
+            if (g_skipFullScreenCopies && IsFullScreen(width, height)) return TRUE;
+            return bitBlt_.Real(target, x, y, width, height, source, sx, sy, rop);
+        };
+        select_.note = [](HDC dc, HGDIOBJ object) {
+            if (dc && (dc == g_art.frameSurface.get() || dc == g_art.maskSurface.get()))
+                g_selections.push_back({dc, object});
+        };
         Clear();
         g_skipFullScreenCopies = g_failFullScreenCopies = false;
     }
@@ -195,7 +140,7 @@ public:
     }
     static void Clear()
     {
-        g_calls.clear();
+        g_log.Clear();
         g_selections.clear();
     }
 
@@ -205,7 +150,10 @@ private:
     test::FakeTimers timers_;
     test::FakeSound sound_;
     test::FakeTray tray_;
-    test::ImportHook cursor_, bitBlt_, select_, registry_;
+    test::RegistrySpy registry_;
+    test::Spy<decltype(SetCursor)> cursor_{"USER32.dll", "SetCursor"};
+    test::Spy<decltype(BitBlt)> bitBlt_{"GDI32.dll", "BitBlt"};
+    test::Spy<decltype(SelectObject)> select_{"GDI32.dll", "SelectObject"};
 };
 
 // ---------------------------------------------------------------------------
@@ -222,21 +170,14 @@ RECT SpritePlace()
     return s;
 }
 
-int RealScreenWidth()
+// HORZRES or VERTRES of the display, as a freeze reads it.
+int RealScreen(int index)
 {
-    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    int w = GetDeviceCaps(dc, HORZRES);
-    DeleteDC(dc);
-    return w;
+    const MemoryDc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    return GetDeviceCaps(display.get(), index);
 }
-
-int RealScreenHeight()
-{
-    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    int h = GetDeviceCaps(dc, VERTRES);
-    DeleteDC(dc);
-    return h;
-}
+int RealScreenWidth() { return RealScreen(HORZRES); }
+int RealScreenHeight() { return RealScreen(VERTRES); }
 
 bool Covers(const RECT& r) { return r.left == 0 && r.top == 0 && r.right == RealScreenWidth() && r.bottom == RealScreenHeight(); }
 bool Parked(const RECT& r) { return r.left == -100 && r.top == -100 && r.right == -99 && r.bottom == -99; }
@@ -253,16 +194,16 @@ void LaunchAfter(int skip)
     Flight_Reset();
     for (int i = 0; i < skip; ++i) NextRandom();
     g_flight.launchTimerId = kLaunchTimer;  // as the schedule armed it
-    g_screen.screenWidth = 1280;
-    g_screen.screenHeight = 1024;
+    g_snapshot.screenWidth = 1280;
+    g_snapshot.screenHeight = 1024;
     FireLaunchTimer();
 }
 
 // The index of `object` in `list` of 19, or -1.
-int FrameNumber(const HBITMAP (&list)[FRAMES_PER_BANK], HGDIOBJ object)
+int FrameNumber(const Bitmap (&list)[FRAMES_PER_BANK], HGDIOBJ object)
 {
     for (int i = 0; i < FRAMES_PER_BANK; ++i)
-        if (list[i] == object) return i;
+        if (list[i].get() == object) return i;
     return -1;
 }
 
@@ -272,8 +213,8 @@ void SelectedFrames(const FrameBank& bank, int* frame, int* mask)
 {
     *frame = *mask = -1;
     for (const Selection& s : g_selections) {
-        if (s.surface == g_screen.FrameSurface.dc) *frame = FrameNumber(bank.frames, s.object);
-        if (s.surface == g_screen.MaskSurface.dc) *mask = FrameNumber(bank.masks, s.object);
+        if (s.surface == g_art.frameSurface.get()) *frame = FrameNumber(bank.frames, s.object);
+        if (s.surface == g_art.maskSurface.get()) *mask = FrameNumber(bank.masks, s.object);
     }
 }
 
@@ -290,7 +231,6 @@ protected:
     }
     void TearDown() override { EndFlight(); }
 
-    test::CleanRegistry registry_;
     test::Program program_;
     FakePlatform platform_;
 };
@@ -323,9 +263,9 @@ TEST_F(FlightTest, ScheduleDrawsTheDelayAndArmsTheLaunchTimer)
         g_flight.appearanceTick = 4242;
         FakePlatform::Clear();
         ScheduleNextChicken();
-        std::vector<Call> set = CallsOf(kSetTimerCall);
+        std::vector<test::StepLog::Entry> set = g_log.Of(kSetTimer);
         ASSERT_EQ(1u, set.size());
-        EXPECT_EQ(g_app.background, set[0].window);
+        EXPECT_EQ(reinterpret_cast<intptr_t>(g_app.background), set[0].c);
         EXPECT_EQ(static_cast<intptr_t>(kLaunchTimer), set[0].a);
         EXPECT_EQ(static_cast<intptr_t>(c.interval), set[0].b);
         EXPECT_EQ(0, g_flight.hit);
@@ -365,21 +305,21 @@ TEST_F(FlightTest, LaunchDrawsRowDirectionAndStepInThatOrder)
         EXPECT_EQ(c.direction, g_flight.direction);
         EXPECT_EQ(c.step, g_flight.step);
         EXPECT_EQ(c.startX, g_flight.spriteX);
-        EXPECT_EQ(c.direction > 0 ? &g_screen.RightBank : &g_screen.LeftBank, g_flight.bank);
+        EXPECT_EQ(c.direction > 0 ? &g_art.banks[kRightBank] : &g_art.banks[kLeftBank], g_flight.bank);
         EXPECT_EQ(kSequence[c.skip + 3], NextRandom()) << "exactly three draws";
         // The freeze read the screen again and stretched the background over it.
-        EXPECT_EQ(1024, g_screen.screenWidth);
-        EXPECT_EQ(768, g_screen.screenHeight);
+        EXPECT_EQ(1024, g_snapshot.screenWidth);
+        EXPECT_EQ(768, g_snapshot.screenHeight);
         EXPECT_TRUE(Covers(WindowRect(g_app.background)));
         // The launch timer stops, then the animation timer starts at 50 ms.
-        int kill = IndexOf(kKillTimerCall, kLaunchTimer);
-        int start = IndexOf(kSetTimerCall, kAnimationTimer);
+        int kill = g_log.First(kKillTimer, kLaunchTimer);
+        int start = g_log.First(kSetTimer, kAnimationTimer);
         ASSERT_GE(kill, 0);
         ASSERT_GT(start, kill);
-        EXPECT_EQ(g_app.background, g_calls[start].window);
-        EXPECT_EQ(kTickMilliseconds, g_calls[start].b);
-        EXPECT_EQ(1u, CallsOf(kSetTimerCall).size());
-        EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "a launch stores nothing";
+        EXPECT_EQ(reinterpret_cast<intptr_t>(g_app.background), g_log.entries[start].c);
+        EXPECT_EQ(kTickMilliseconds, g_log.entries[start].b);
+        EXPECT_EQ(1u, g_log.Of(kSetTimer).size());
+        EXPECT_TRUE(Writes().empty()) << "a launch stores nothing";
         EndFlight();
     }
 }
@@ -393,7 +333,7 @@ TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
     test::ScreenSize large(1280, 1024);
     ASSERT_TRUE(large.Set());
     LaunchAfter(0);
-    EXPECT_EQ(1280, g_screen.screenWidth);
+    EXPECT_EQ(1280, g_snapshot.screenWidth);
     EXPECT_TRUE(Covers(WindowRect(g_app.background)));
     const uint32_t missed = g_statistics.CountMissedChicken;
     // The other process's WM_DISPLAYCHANGE reaches the background window
@@ -404,8 +344,8 @@ TEST_F(FlightTest, AfterTheResolutionDropsTheNextRowLiesOnTheNewScreen)
     EXPECT_TRUE(Parked(WindowRect(g_app.background)));
     LaunchAfter(1);  // draws 18467 for the row: 18467 % (768 - 90) + 20, not % (1024 - 90) + 20
     EXPECT_EQ(181, g_flight.spriteY);
-    EXPECT_EQ(1024, g_screen.screenWidth);
-    EXPECT_EQ(768, g_screen.screenHeight);
+    EXPECT_EQ(1024, g_snapshot.screenWidth);
+    EXPECT_EQ(768, g_snapshot.screenHeight);
     const RECT cover = WindowRect(g_app.background);
     EXPECT_TRUE(cover.left == GetSystemMetrics(SM_XVIRTUALSCREEN) && cover.top == GetSystemMetrics(SM_YVIRTUALSCREEN) &&
                 cover.right - cover.left == GetSystemMetrics(SM_CXVIRTUALSCREEN) &&
@@ -419,24 +359,22 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
 {
     g_settings.UseSound = 1;
     LaunchAfter(1);
-    int cursor = IndexOf(kCursorCall, reinterpret_cast<intptr_t>(g_screen.CrosshairCursor));
-    std::vector<Call> sounds = CallsOf(kSoundCall);
-    int sound = -1;
-    for (size_t i = 0; i < g_calls.size(); ++i)
-        if (g_calls[i].kind == kSoundCall) sound = static_cast<int>(i);
-    int start = IndexOf(kSetTimerCall, kAnimationTimer);
-    ASSERT_NE(nullptr, g_screen.CrosshairCursor);
+    int cursor = g_log.First(kCursor, reinterpret_cast<intptr_t>(g_art.crosshairCursor));
+    std::vector<test::StepLog::Entry> sounds = g_log.Of(kSound);
+    int sound = g_log.Last(kSound);
+    int start = g_log.First(kSetTimer, kAnimationTimer);
+    ASSERT_NE(nullptr, g_art.crosshairCursor);
     ASSERT_EQ(1u, sounds.size());
     EXPECT_EQ(0, sounds[0].a & SND_ASYNC) << "the launch sound plays to its end";
-    EXPECT_TRUE(Covers(g_calls[sound].background)) << "the screen is frozen while it plays";
+    EXPECT_TRUE(Covers(g_log.entries[sound].cover)) << "the screen is frozen while it plays";
     EXPECT_GE(cursor, 0);
     EXPECT_LT(cursor, sound) << "the crosshair shows before the sound";
     EXPECT_GT(start, sound) << "no chicken moves before the sound has ended";
     // The frozen desktop is on the screen before the sound holds the thread.
-    int paint = FirstOf(kBackgroundPaintCall);
+    int paint = g_log.First(kBackgroundPaint);
     ASSERT_GE(paint, 0) << "the background window did not paint the snapshot";
     EXPECT_LT(paint, sound);
-    const Call& painted = g_calls[paint];
+    const test::StepLog::Entry& painted = g_log.entries[paint];
     EXPECT_EQ(0, painted.a);
     EXPECT_EQ(0, painted.b);
     EXPECT_EQ(RealScreenWidth(), painted.c) << "the whole screen";
@@ -448,16 +386,16 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
 void ArmTheLaunchTimer()
 {
     Flight_Reset();
-    g_screen.screenWidth = 1024;
-    g_screen.screenHeight = 768;
+    g_snapshot.screenWidth = 1024;
+    g_snapshot.screenHeight = 768;
     ScheduleNextChicken();
 }
 
 // The firing just made launched nothing, and drew nothing unless `drawn`.
 void ExpectHeldBack(bool flying, bool drawn = false)
 {
-    EXPECT_TRUE(g_calls.empty()) << "no timer touched: the armed interval goes on";
-    EXPECT_EQ(nullptr, g_screen.DisplayContext) << "nothing frozen";
+    EXPECT_TRUE(g_log.entries.empty()) << "no timer touched: the armed interval goes on";
+    EXPECT_EQ(nullptr, g_snapshot.display.get()) << "nothing frozen";
     EXPECT_FALSE(Covers(WindowRect(g_app.background))) << "the cover stays parked";
     EXPECT_EQ(flying ? 1 : 0, g_flight.flying);
     if (!drawn) {
@@ -518,34 +456,9 @@ HRESULT WINAPI FakeNotificationState(int* state)
     return S_OK;
 }
 
-decltype(&GetProcAddress) g_getProcAddress = nullptr;
-
-FARPROC WINAPI NotificationStateLookup(HMODULE module, LPCSTR name)
-{
-    if (g_notificationState != kNotAsked && HIWORD(name) && std::strcmp(name, "SHQueryUserNotificationState") == 0)
-        return g_notificationState == kNoFunction ? nullptr
-                                                  : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeNotificationState));
-    return g_getProcAddress(module, name);
-}
-
 // The name of the desktop that takes the input: as the system has it (""),
 // another one, or none that may be opened (nullptr).
 const char* g_inputDesktop = "";
-decltype(&OpenInputDesktop) g_openInputDesktop = nullptr;
-decltype(&GetUserObjectInformationA) g_objectInformation = nullptr;
-
-HDESK WINAPI FakeOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access)
-{
-    return g_inputDesktop ? g_openInputDesktop(flags, inherit, access) : nullptr;
-}
-
-BOOL WINAPI FakeObjectInformation(HANDLE object, int index, void* info, DWORD size, DWORD* needed)
-{
-    if (!g_inputDesktop || !*g_inputDesktop || index != UOI_NAME)
-        return g_objectInformation(object, index, info, size, needed);
-    lstrcpynA(static_cast<char*>(info), g_inputDesktop, static_cast<int>(size));
-    return TRUE;
-}
 
 // Nobody there to see it, or a full-screen program in front: the chicken is
 // held back as for the menu: no draw, the launch timer left armed, the
@@ -553,13 +466,25 @@ BOOL WINAPI FakeObjectInformation(HANDLE object, int index, void* info, DWORD si
 // launch up after its draws.
 TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
 {
-    test::ImportHook lookup("KERNEL32.dll", "GetProcAddress", &NotificationStateLookup);
-    test::ImportHook open("USER32.dll", "OpenInputDesktop", &FakeOpenInputDesktop);
-    test::ImportHook name("USER32.dll", "GetUserObjectInformationA", &FakeObjectInformation);
+    test::Spy<decltype(GetProcAddress)> lookup("KERNEL32.dll", "GetProcAddress");
+    lookup.answer = [&lookup](HMODULE module, LPCSTR name) {
+        if (g_notificationState != kNotAsked && HIWORD(name) && std::strcmp(name, "SHQueryUserNotificationState") == 0)
+            return g_notificationState == kNoFunction
+                       ? nullptr
+                       : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeNotificationState));
+        return lookup.Real(module, name);
+    };
+    test::Spy<decltype(OpenInputDesktop)> open("USER32.dll", "OpenInputDesktop");
+    open.answer = [&open](DWORD flags, BOOL inherit, ACCESS_MASK access) {
+        return g_inputDesktop ? open.Real(flags, inherit, access) : nullptr;
+    };
+    test::Spy<decltype(GetUserObjectInformationA)> name("USER32.dll", "GetUserObjectInformationA");
+    name.answer = [&name](HANDLE object, int index, void* info, DWORD size, DWORD* needed) {
+        if (!g_inputDesktop || !*g_inputDesktop || index != UOI_NAME) return name.Real(object, index, info, size, needed);
+        lstrcpynA(static_cast<char*>(info), g_inputDesktop, static_cast<int>(size));
+        return TRUE;
+    };
     ASSERT_TRUE(lookup.Installed() && open.Installed() && name.Installed());
-    g_getProcAddress = lookup.Original<FARPROC WINAPI(HMODULE, LPCSTR)>();
-    g_openInputDesktop = open.Original<HDESK WINAPI(DWORD, BOOL, ACCESS_MASK)>();
-    g_objectInformation = name.Original<BOOL WINAPI(HANDLE, int, void*, DWORD, DWORD*)>();
     const DWORD kHour = 60 * 60 * 1000;
     struct Case {
         const char* name;
@@ -658,12 +583,12 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
         if (c.ends) {
             EXPECT_TRUE(Parked(WindowRect(g_app.background)));
-            const int kill = IndexOf(kKillTimerCall, kAnimationTimer), arm = IndexOf(kSetTimerCall, kLaunchTimer);
+            const int kill = g_log.First(kKillTimer, kAnimationTimer), arm = g_log.First(kSetTimer, kLaunchTimer);
             ASSERT_GE(kill, 0);
             EXPECT_GT(arm, kill) << "the next chicken is scheduled";
             ExpectCountersStored(kill, arm);
         } else {
-            EXPECT_TRUE(g_calls.empty());
+            EXPECT_TRUE(g_log.entries.empty());
             EXPECT_EQ(c.flying, !Parked(WindowRect(g_app.background)));
         }
         EndFlight();
@@ -699,7 +624,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         LaunchAfter(c.skip);
         ASSERT_EQ(c.direction, g_flight.direction);
         ASSERT_EQ(c.step, g_flight.step);
-        ASSERT_EQ(W, g_screen.screenWidth);
+        ASSERT_EQ(W, g_snapshot.screenWidth);
         const int startX = c.direction > 0 ? -90 : W + 90;
         const uint32_t missedBefore = g_statistics.CountMissedChicken;
         for (int n = 1; n <= c.missedTick; ++n) {
@@ -726,7 +651,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
             EXPECT_EQ(90, place.right - place.left);
             EXPECT_EQ(60, place.bottom - place.top);
             // One strip per tick from the entry on, at the leading edge.
-            std::vector<Call> strips = CallsOf(kStripCall);
+            std::vector<test::StepLog::Entry> strips = g_log.Of(kStrip);
             if (n < c.appearanceTick || n == c.missedTick) {
                 EXPECT_TRUE(strips.empty());
             } else {
@@ -738,7 +663,7 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
                 EXPECT_EQ(60, strips[0].d);
             }
             if (n < c.missedTick) {
-                ASSERT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored in flight";
+                ASSERT_TRUE(Writes().empty()) << "nothing stored in flight";
                 ASSERT_EQ(1, g_flight.flying);
                 ASSERT_EQ(missedBefore, g_statistics.CountMissedChicken);
                 ASSERT_TRUE(Covers(WindowRect(g_app.background)));
@@ -749,22 +674,20 @@ TEST_F(FlightTest, FlightRunsAcrossAndIsMissedPastTheFarEdge)
         EXPECT_EQ(0, g_flight.flying);
         EXPECT_EQ(missedBefore + 1, g_statistics.CountMissedChicken);
         EXPECT_TRUE(Parked(WindowRect(g_app.background)));
-        int kill = IndexOf(kKillTimerCall, kAnimationTimer);
-        int schedule = IndexOf(kSetTimerCall, kLaunchTimer);
-        std::vector<Call> tips = CallsOf(kTooltipCall);
+        int kill = g_log.First(kKillTimer, kAnimationTimer);
+        int schedule = g_log.First(kSetTimer, kLaunchTimer);
+        std::vector<test::StepLog::Entry> tips = g_log.Of(kTooltip);
         ASSERT_GE(kill, 0);
         ASSERT_GT(schedule, kill);
         ASSERT_EQ(1u, tips.size());
         EXPECT_EQ(NIM_MODIFY, tips[0].a);
         EXPECT_NE(0, tips[0].b & NIF_TIP);
-        EXPECT_EQ(missedBefore + 1, tips[0].missedChickens) << "counted before the tooltip";
-        EXPECT_EQ(missedBefore + 1, g_calls[schedule].missedChickens) << "counted before the next delay";
-        int tip = -1;
-        for (size_t i = 0; i < g_calls.size(); ++i)
-            if (g_calls[i].kind == kTooltipCall) tip = static_cast<int>(i);
+        EXPECT_EQ(missedBefore + 1, tips[0].counters.CountMissedChicken) << "counted before the tooltip";
+        EXPECT_EQ(missedBefore + 1, g_log.entries[schedule].counters.CountMissedChicken) << "counted before the next delay";
+        const int tip = g_log.Last(kTooltip);
         EXPECT_GT(tip, kill);
         EXPECT_LT(tip, schedule);
-        EXPECT_EQ(static_cast<intptr_t>(c.nextInterval), g_calls[schedule].b);
+        EXPECT_EQ(static_cast<intptr_t>(c.nextInterval), g_log.entries[schedule].b);
         EXPECT_EQ(0u, g_flight.appearanceTick);
         // Stored once counted and shown, before the next chicken is due.
         ExpectCountersStored(tip, schedule);
@@ -796,7 +719,7 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             FakePlatform::Clear();
             FireAnimationTimer();
             int frame, mask;
-            SelectedFrames(g_screen.FallBank, &frame, &mask);
+            SelectedFrames(g_art.banks[kFallBank], &frame, &mask);
             EXPECT_EQ(n - 1, frame);
             EXPECT_EQ(n - 1, mask);
             RECT place = SpritePlace();
@@ -804,31 +727,31 @@ TEST_F(FlightTest, HitChickenFallsNineteenTicksAndIsNeverMissed)
             EXPECT_EQ(before.top + 4 * n, place.top);
             EXPECT_EQ(100, place.right - place.left);
             EXPECT_EQ(90, place.bottom - place.top);
-            EXPECT_TRUE(CallsOf(kStripCall).empty()) << "no strip while falling";
-            EXPECT_TRUE(CallsOf(kRegistryWriteCall).empty()) << "nothing stored while falling";
+            EXPECT_TRUE(g_log.Of(kStrip).empty()) << "no strip while falling";
+            EXPECT_TRUE(Writes().empty()) << "nothing stored while falling";
             EXPECT_EQ(1, g_flight.flying);
             // The crosshair stays through the fall.
             SendMessageA(g_app.sprite, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.sprite), HTCLIENT);
-            std::vector<Call> cursors = CallsOf(kCursorCall);
+            std::vector<test::StepLog::Entry> cursors = g_log.Of(kCursor);
             ASSERT_EQ(1u, cursors.size());
-            EXPECT_EQ(reinterpret_cast<intptr_t>(g_screen.CrosshairCursor), cursors[0].a);
+            EXPECT_EQ(reinterpret_cast<intptr_t>(g_art.crosshairCursor), cursors[0].a);
         }
         FakePlatform::Clear();
         FireAnimationTimer();  // the 20th ends the flight
         EXPECT_EQ(0, g_flight.flying);
         EXPECT_EQ(missedBefore, g_statistics.CountMissedChicken);
         EXPECT_TRUE(Parked(WindowRect(g_app.background)));
-        int kill = IndexOf(kKillTimerCall, kAnimationTimer);
-        int schedule = IndexOf(kSetTimerCall, kLaunchTimer);
+        int kill = g_log.First(kKillTimer, kAnimationTimer);
+        int schedule = g_log.First(kSetTimer, kLaunchTimer);
         ASSERT_GE(kill, 0);
         EXPECT_GT(schedule, kill);
-        EXPECT_TRUE(CallsOf(kTooltipCall).empty());
+        EXPECT_TRUE(g_log.Of(kTooltip).empty());
         EXPECT_TRUE(g_selections.empty()) << "the ending tick shows no frame";
         ExpectCountersStored(kill, schedule);
         // Outside a flight the arrow is back.
         FakePlatform::Clear();
         SendMessageA(g_app.background, WM_SETCURSOR, reinterpret_cast<WPARAM>(g_app.background), HTCLIENT);
-        std::vector<Call> cursors = CallsOf(kCursorCall);
+        std::vector<test::StepLog::Entry> cursors = g_log.Of(kCursor);
         ASSERT_EQ(1u, cursors.size());
         EXPECT_EQ(reinterpret_cast<intptr_t>(LoadCursor(nullptr, IDC_ARROW)), cursors[0].a);
     }
@@ -847,7 +770,7 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(1, g_flight.hit) << "EndFlight leaves the rest of the flight alone";
     EXPECT_EQ(7, g_flight.fallCounter);
     EXPECT_EQ(1234u, g_flight.appearanceTick);
-    EXPECT_TRUE(CallsOf(kSetTimerCall).empty()) << "no timer armed";
+    EXPECT_TRUE(g_log.Of(kSetTimer).empty()) << "no timer armed";
     EXPECT_TRUE(Parked(WindowRect(g_app.background)));
     RECT sprite = SpritePlace();
     EXPECT_EQ(-90, sprite.left);
@@ -855,14 +778,14 @@ TEST_F(FlightTest, EndFlightAndReleaseScreenAreSafeWithNothingHeld)
     EXPECT_EQ(90, sprite.right - sprite.left);
     EXPECT_EQ(60, sprite.bottom - sprite.top);
     // A held screen released twice: the second finds nothing.
-    FreezeScreen();
-    EXPECT_NE(nullptr, g_screen.ScreenSnapshot.dc);
+    FreezeForFlight();
+    EXPECT_NE(nullptr, g_snapshot.snapshot.get());
     ReleaseScreen();
     ReleaseScreen();
     EndFlight();
-    EXPECT_EQ(nullptr, g_screen.DisplayContext);
-    EXPECT_EQ(nullptr, g_screen.ScreenSnapshot.dc);
-    EXPECT_EQ(nullptr, g_screen.ComposeSurface.dc);
+    EXPECT_EQ(nullptr, g_snapshot.display.get());
+    EXPECT_EQ(nullptr, g_snapshot.snapshot.get());
+    EXPECT_EQ(nullptr, g_snapshot.compose.get());
     EXPECT_EQ(gdiBefore, test::GdiObjects());
 }
 
@@ -871,7 +794,7 @@ void FreezeBeforeTheWindows()
 {
     const HWND background = g_app.background;
     g_app.background = nullptr;
-    FreezeScreen();
+    FreezeForFlight();
     g_app.background = background;
 }
 
@@ -893,7 +816,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         {"the quit after that flight", nullptr, [] { ReleaseScreen(); }, false},
         {"a new speed from the dialog between flights", nullptr, [] { EndFlight(); }, false},
         {"the start-up freeze, then the quit", &FreezeBeforeTheWindows, [] { ReleaseScreen(); }, false},
-        {"a freeze with the windows there", [] { FreezeScreen(); }, [] { ReleaseScreen(); }, true},
+        {"a freeze with the windows there", [] { FreezeForFlight(); }, [] { ReleaseScreen(); }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -902,7 +825,7 @@ TEST_F(FlightTest, ReleaseScreenReactivatesTheWindowThatHadTheForeground)
         ASSERT_TRUE(SetForegroundWindow(windows[1])) << "something else came forward meanwhile";
         c.release();
         EXPECT_EQ(windows[c.givenBack ? 0 : 1], GetForegroundWindow());
-        EXPECT_EQ(nullptr, g_screen.DisplayContext) << "released";
+        EXPECT_EQ(nullptr, g_snapshot.display.get()) << "released";
     }
 }
 
@@ -927,13 +850,13 @@ TEST_F(FlightTest, TheChickenItsStepsAndItsFallScaleToTheMonitorsDpi)
         test::FakeMonitors monitors({{{0, 0, 1024, 768}, c.dpi}}, POINT{500, 400}, false);
         ASSERT_TRUE(monitors.Installed());
         for (int launch = 0; launch < 2; ++launch) {
-            const HBITMAP before = launch ? g_flight.bank->frames[0] : nullptr;
+            const HBITMAP before = launch ? g_flight.bank->frames[0].get() : nullptr;
             LaunchAfter(1);
             ASSERT_EQ(1, g_flight.flying);
             if (launch) {
-                EXPECT_EQ(before, g_flight.bank->frames[0]) << "scaled once for this DPI";
+                EXPECT_EQ(before, g_flight.bank->frames[0].get()) << "scaled once for this DPI";
             }
-            EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_screen.RightBank) << "the loaded art at 96 dpi only";
+            EXPECT_EQ(c.dpi == 96, g_flight.bank == &g_art.banks[kRightBank]) << "the loaded art at 96 dpi only";
             EXPECT_EQ(c.row, g_flight.spriteY);
             EXPECT_EQ(c.step, g_flight.step);
             EXPECT_EQ(-c.flyWidth, g_flight.spriteX);
@@ -977,9 +900,9 @@ TEST_F(FlightTest, AMonitorLeftOfThePrimaryFreezesFliesAndIsShotAt)
         LaunchAfter(1);
         ASSERT_EQ(1, g_flight.flying);
         const RECT all = {c.second.left, c.second.top, 1024, 768};
-        EXPECT_EQ(all.left, g_screen.originX);
-        EXPECT_EQ(all.right - all.left, g_screen.screenWidth);
-        EXPECT_EQ(all.bottom - all.top, g_screen.screenHeight);
+        EXPECT_EQ(all.left, g_snapshot.originX);
+        EXPECT_EQ(all.right - all.left, g_snapshot.screenWidth);
+        EXPECT_EQ(all.bottom - all.top, g_snapshot.screenHeight);
         const RECT cover = WindowRect(g_app.background);
         EXPECT_TRUE(EqualRect(&all, &cover)) << "the cover spans both monitors";
         // The row and the start on the second monitor: 18467 % (600 - 90) + 20
@@ -994,11 +917,10 @@ TEST_F(FlightTest, AMonitorLeftOfThePrimaryFreezesFliesAndIsShotAt)
         const POINT shot = {c.second.left + 150, c.second.top + 150};
         SendMessageA(g_app.background, WM_LBUTTONDOWN, 0, MAKELPARAM(shot.x - all.left, shot.y - all.top));
         EXPECT_EQ(1u, g_statistics.CountMissedShots);
-        HRGN region = CreateRectRgn(0, 0, 0, 0);
-        ASSERT_NE(ERROR, GetWindowRgn(victim.window, region)) << "the victim got its hole";
-        EXPECT_FALSE(PtInRegion(region, 50, 50)) << "under the shot";
-        EXPECT_TRUE(PtInRegion(region, 10, 10));
-        DeleteObject(region);
+        const Region region = test::CopyRegion(victim.window);
+        ASSERT_TRUE(region) << "the victim got its hole";
+        EXPECT_FALSE(PtInRegion(region.get(), 50, 50)) << "under the shot";
+        EXPECT_TRUE(PtInRegion(region.get(), 10, 10));
         platform_.tick.now += 700;
         SendMessageA(g_app.sprite, WM_LBUTTONDOWN, 0, MAKELPARAM(45, 30));
         EXPECT_EQ(1u, g_statistics.CountHits);
@@ -1024,29 +946,17 @@ uint32_t Pattern(int x, int y)
 
 // A 32-bit top-down DIB section with its memory DC.
 struct Canvas {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
+    MemoryDc dc{CreateCompatibleDC(nullptr)};
     uint32_t* pixels = nullptr;
     int width = 0, height = 0;
     Canvas(int w, int h) : width(w), height(h)
     {
-        BITMAPINFO info = test::TopDownInfo(w, h);
+        const BITMAPINFO info = test::TopDownInfo(w, h);
         void* bits = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        dc.Own(Bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
         pixels = static_cast<uint32_t*>(bits);
-        previous = SelectObject(dc, bitmap);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
     uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
 };
 
 // Puts the pattern into the snapshot over the given screen rectangle.
@@ -1056,15 +966,14 @@ void PaintPatternIntoSnapshot(const RECT& r)
     for (int y = 0; y < pattern.height; ++y)
         for (int x = 0; x < pattern.width; ++x) pattern.pixels[y * pattern.width + x] = Pattern(r.left + x, r.top + y);
     GdiFlush();
-    BitBlt(g_screen.ScreenSnapshot.dc, r.left, r.top, pattern.width, pattern.height, pattern.dc, 0, 0, SRCCOPY);
+    BitBlt(g_snapshot.snapshot.get(), r.left, r.top, pattern.width, pattern.height, pattern.dc.get(), 0, 0, SRCCOPY);
 }
 
 // What a window shows, read from its own device context.
 void ReadWindow(HWND window, Canvas& into)
 {
-    HDC dc = GetDC(window);
-    BitBlt(into.dc, 0, 0, into.width, into.height, dc, 0, 0, SRCCOPY);
-    ReleaseDC(window, dc);
+    const ScreenDc dc(window);
+    BitBlt(into.dc.get(), 0, 0, into.width, into.height, dc.get(), 0, 0, SRCCOPY);
     GdiFlush();
 }
 
@@ -1077,30 +986,30 @@ void ShowSpriteAt(int x, int y, int w, int h)
     UpdateWindow(g_app.sprite);
 }
 
-test::Dib FrameArt(unsigned id) { return test::ParseDib(test::ResourceBytes(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2), id)); }
+test::Dib FrameArt(unsigned id) { return test::ResourceDib(GetModuleHandleA(nullptr), id); }
 
 TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 {
     struct Case {
         const char* name;
-        FrameBank ScreenState::*bank;
+        Bank bank;
         int frame;
         unsigned firstFrameId, firstMaskId;
         int width, height;
         int dpi;  // of the monitor: the art scaled to it
     };
     const Case cases[] = {
-        {"flying right, frame 0", &ScreenState::RightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
-        {"flying right, frame 11", &ScreenState::RightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
-        {"flying left, frame 5", &ScreenState::LeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60, 96},
-        {"falling, frame 0", &ScreenState::FallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
-        {"falling, frame 18", &ScreenState::FallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
-        {"flying left at 144 dpi, frame 3", &ScreenState::LeftBank, 3, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 135, 90, 144},
-        {"falling at 144 dpi, frame 7", &ScreenState::FallBank, 7, IDB_FALL_FRAME0, IDB_FALL_MASK0, 150, 135, 144},
-        {"falling at 240 dpi, frame 2", &ScreenState::FallBank, 2, IDB_FALL_FRAME0, IDB_FALL_MASK0, 250, 225, 240},
+        {"flying right, frame 0", kRightBank, 0, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying right, frame 11", kRightBank, 11, IDB_RIGHT_FRAME0, IDB_RIGHT_MASK0, 90, 60, 96},
+        {"flying left, frame 5", kLeftBank, 5, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 90, 60, 96},
+        {"falling, frame 0", kFallBank, 0, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"falling, frame 18", kFallBank, 18, IDB_FALL_FRAME0, IDB_FALL_MASK0, 100, 90, 96},
+        {"flying left at 144 dpi, frame 3", kLeftBank, 3, IDB_LEFT_FRAME0, IDB_LEFT_MASK0, 135, 90, 144},
+        {"falling at 144 dpi, frame 7", kFallBank, 7, IDB_FALL_FRAME0, IDB_FALL_MASK0, 150, 135, 144},
+        {"falling at 240 dpi, frame 2", kFallBank, 2, IDB_FALL_FRAME0, IDB_FALL_MASK0, 250, 225, 240},
     };
     g_flight.dpi = 240;  // the freeze makes room for the largest chicken
-    FreezeScreen();
+    FreezeForFlight();
     const RECT area = {200, 150, 450, 375};
     PaintPatternIntoSnapshot(area);
     g_flight.flying = 1;
@@ -1112,12 +1021,12 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
         ASSERT_TRUE(colour.valid && mask.valid);
         ASSERT_EQ(MulDiv(colour.width, c.dpi, 96), c.width);
         ASSERT_EQ(1, ScaleFrameBanks(c.dpi));
-        SelectFrame(*ShownBank(g_screen.*c.bank), c.frame);
+        SelectFrame(*ShownBank(c.bank), c.frame);
         // What the surfaces hold: the art itself at 96 dpi, else its copy
         // at the monitor's size, frame and mask scaled alike.
         Canvas frameShown(c.width, c.height), maskShown(c.width, c.height);
-        BitBlt(frameShown.dc, 0, 0, c.width, c.height, g_screen.FrameSurface.dc, 0, 0, SRCCOPY);
-        BitBlt(maskShown.dc, 0, 0, c.width, c.height, g_screen.MaskSurface.dc, 0, 0, SRCCOPY);
+        BitBlt(frameShown.dc.get(), 0, 0, c.width, c.height, g_art.frameSurface.get(), 0, 0, SRCCOPY);
+        BitBlt(maskShown.dc.get(), 0, 0, c.width, c.height, g_art.maskSurface.get(), 0, 0, SRCCOPY);
         GdiFlush();
         int chickenArt = 0, chickenScaled = 0;
         for (int y = 0; y < mask.height; ++y)
@@ -1157,11 +1066,11 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 
 TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 {
-    FreezeScreen();  // as start-up does
+    FreezeForFlight();  // as start-up does
     const RECT area = {300, 200, 390, 260};
     PaintPatternIntoSnapshot(area);
     // A frame sits in the surfaces, but no launch has drawn a step yet.
-    SelectFrame(g_screen.RightBank, 3);
+    SelectFrame(g_art.banks[kRightBank], 3);
     ASSERT_EQ(0, g_flight.step);
     ShowSpriteAt(area.left, area.top, 90, 60);
     Canvas shown(90, 60);
@@ -1183,7 +1092,7 @@ TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 
 TEST_F(FlightTest, BackgroundPaintsTheSnapshotWhileTheScreenIsHeld)
 {
-    FreezeScreen();
+    FreezeForFlight();
     ASSERT_TRUE(Covers(WindowRect(g_app.background)));
     const RECT area = {500, 400, 580, 450};
     PaintPatternIntoSnapshot(area);
@@ -1192,9 +1101,10 @@ TEST_F(FlightTest, BackgroundPaintsTheSnapshotWhileTheScreenIsHeld)
     UpdateWindow(g_app.background);
     const int w = area.right - area.left, h = area.bottom - area.top;
     Canvas shown(w, h);
-    HDC dc = GetDC(g_app.background);
-    BitBlt(shown.dc, 0, 0, w, h, dc, area.left, area.top, SRCCOPY);
-    ReleaseDC(g_app.background, dc);
+    {
+        const ScreenDc dc(g_app.background);
+        BitBlt(shown.dc.get(), 0, 0, w, h, dc.get(), area.left, area.top, SRCCOPY);
+    }
     GdiFlush();
     int wrong = 0;
     for (int y = 0; y < h; ++y)
@@ -1204,8 +1114,6 @@ TEST_F(FlightTest, BackgroundPaintsTheSnapshotWhileTheScreenIsHeld)
 
 // ---------------------------------------------------------------------------
 // GDI objects over many cycles.
-
-BOOL WINAPI NoMove(HWND, int, int, int, int, BOOL) { return TRUE; }
 
 // Runs a flight to its end: missed, or hit after a few ticks.
 void FullFlight(bool hit)
@@ -1228,11 +1136,12 @@ long GdiGrowth(int cycles, int flights, bool leak, std::vector<HBITMAP>& leaked)
     const DWORD before = test::GdiObjects();
     {
         // The full-screen copies and window moves cost time, not objects.
-        test::ImportHook move("USER32.dll", "MoveWindow", &NoMove);
+        test::Spy<decltype(MoveWindow)> move("USER32.dll", "MoveWindow");
+        move.answer = [](HWND, int, int, int, int, BOOL) { return TRUE; };
         g_skipFullScreenCopies = true;
         for (int i = 0; i < cycles; ++i) {
-            FreezeScreen();
-            if (leak) leaked.push_back(CreateCompatibleBitmap(g_screen.DisplayContext, 8, 8));
+            FreezeForFlight();
+            if (leak) leaked.push_back(CreateCompatibleBitmap(g_snapshot.display.get(), 8, 8));
             ReleaseScreen();
         }
         g_skipFullScreenCopies = false;
@@ -1275,16 +1184,14 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
 class AllocationCounter {
 public:
     AllocationCounter()
-        : malloc_("msvcrt.dll", "malloc", &Malloc), calloc_("msvcrt.dll", "calloc", &Calloc),
-          realloc_("msvcrt.dll", "realloc", &Realloc),
-          bitmap_("GDI32.dll", "CreateCompatibleBitmap", &CompatibleBitmap),
-          dc_("GDI32.dll", "CreateCompatibleDC", &CompatibleDC), region_("GDI32.dll", "CreateRectRgn", &RectRgn)
     {
-        live_ = this;
+        malloc_.note = [this](size_t) { ++allocations; };
+        calloc_.note = [this](size_t, size_t) { ++allocations; };
+        realloc_.note = [this](void*, size_t) { ++allocations; };
+        bitmap_.note = [this](HDC, int, int) { ++allocations; };
+        dc_.note = [this](HDC) { ++allocations; };
+        region_.note = [this](int, int, int, int) { ++allocations; };
     }
-    ~AllocationCounter() { live_ = nullptr; }
-    AllocationCounter(const AllocationCounter&) = delete;
-    AllocationCounter& operator=(const AllocationCounter&) = delete;
     bool Installed() const
     {
         return malloc_.Installed() && calloc_.Installed() && realloc_.Installed() && bitmap_.Installed() &&
@@ -1293,39 +1200,21 @@ public:
     int allocations = 0;
 
 private:
-    static AllocationCounter& Counted() { return ++live_->allocations, *live_; }
-    static void* __cdecl Malloc(size_t size) { return Counted().malloc_.Original<void*(size_t)>()(size); }
-    static void* __cdecl Calloc(size_t count, size_t size)
-    {
-        return Counted().calloc_.Original<void*(size_t, size_t)>()(count, size);
-    }
-    static void* __cdecl Realloc(void* block, size_t size)
-    {
-        return Counted().realloc_.Original<void*(void*, size_t)>()(block, size);
-    }
-    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h)
-    {
-        return Counted().bitmap_.Original<decltype(CreateCompatibleBitmap)>()(dc, w, h);
-    }
-    static HDC WINAPI CompatibleDC(HDC dc) { return Counted().dc_.Original<decltype(CreateCompatibleDC)>()(dc); }
-    static HRGN WINAPI RectRgn(int l, int t, int r, int b)
-    {
-        return Counted().region_.Original<decltype(CreateRectRgn)>()(l, t, r, b);
-    }
-
-    static AllocationCounter* live_;
-    test::ImportHook malloc_, calloc_, realloc_, bitmap_, dc_, region_;
+    test::Spy<void*(size_t)> malloc_{"msvcrt.dll", "malloc"};
+    test::Spy<void*(size_t, size_t)> calloc_{"msvcrt.dll", "calloc"};
+    test::Spy<void*(void*, size_t)> realloc_{"msvcrt.dll", "realloc"};
+    test::Spy<decltype(CreateCompatibleBitmap)> bitmap_{"GDI32.dll", "CreateCompatibleBitmap"};
+    test::Spy<decltype(CreateCompatibleDC)> dc_{"GDI32.dll", "CreateCompatibleDC"};
+    test::Spy<decltype(CreateRectRgn)> region_{"GDI32.dll", "CreateRectRgn"};
 };
-AllocationCounter* AllocationCounter::live_ = nullptr;
 
 TEST(TickCost, FlyingFallingAndPaintingAllocateNothing)
 {
-    test::CleanRegistry registry;
     test::Program program;
     ASSERT_TRUE(program.Loaded());
     g_settings.UseSound = 0;
     g_settings.Speed = 1;
-    FreezeScreen();  // as start-up does: the first flight starts from the screen's edge
+    FreezeForFlight();  // as start-up does: the first flight starts from the screen's edge
     ReleaseScreen();
     for (bool hit : {false, true}) {
         FireLaunchTimer();  // the launch's freeze makes the flight's objects
@@ -1368,8 +1257,8 @@ TEST(MissingFrame, AnyMissingBitmapFailsTheLoadAndLeavesNothing)
         load.missing = id;
         const DWORD before = test::GdiObjects();
         EXPECT_EQ(0, LoadFrameBanks());
-        EXPECT_EQ(nullptr, g_screen.FrameSurface.dc);
-        EXPECT_EQ(nullptr, g_screen.MaskSurface.dc);
+        EXPECT_EQ(nullptr, g_art.frameSurface.get());
+        EXPECT_EQ(nullptr, g_art.maskSurface.get());
         FreeFrameBanks();
         EXPECT_EQ(before, test::GdiObjects()) << "every bitmap that did load is freed";
     }

@@ -78,16 +78,6 @@ TEST(Format, AnythingButASingleNumberFormatGivesTheNumberAlone)
     EXPECT_STREQ("##", none) << "without room nothing is written";
 }
 
-const char* g_tooltipFormat = "";
-decltype(LoadStringA)* g_realLoadString = nullptr;
-// Hands out a chosen text for the tooltip's string, whatever the offset.
-int WINAPI FakeLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
-{
-    if (id % 10000 != IDS_TOOLTIP) return g_realLoadString(module, id, buffer, size);
-    lstrcpynA(buffer, g_tooltipFormat, size);
-    return lstrlenA(buffer);
-}
-
 // The format comes from the resources, which anyone can edit: only a text
 // with a single number conversion is handed to printf.
 TEST(Format, TooltipFormatIsChecked)
@@ -123,13 +113,17 @@ TEST(Format, TooltipFormatIsChecked)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
-        test::ProgramAs program(0x0409);
-        ASSERT_TRUE(program.Installed());
+        test::Program program({}, 0x0409);
+        ASSERT_TRUE(program.Loaded());
         g_statistics = Statistics{7, 0, 0, 4000};
-        g_tooltipFormat = c.format;
-        test::ImportHook strings("USER32.dll", "LoadStringA", &FakeLoadString);
+        // A chosen text for the tooltip's string, whatever the offset.
+        test::Spy<decltype(LoadStringA)> strings("USER32.dll", "LoadStringA");
+        strings.answer = [&](HINSTANCE module, UINT id, LPSTR buffer, int size) {
+            if (id % 10000 != IDS_TOOLTIP) return strings.Real(module, id, buffer, size);
+            lstrcpynA(buffer, c.format, size);
+            return lstrlenA(buffer);
+        };
         ASSERT_TRUE(strings.Installed());
-        g_realLoadString = strings.Original<decltype(LoadStringA)>();
         test::FakeTray shell;
         BOOL result = UpdateTrayTooltip();
         if (!c.shown) {

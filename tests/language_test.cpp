@@ -41,17 +41,6 @@ std::string Ansi(const wchar_t* text)
     return n > 0 ? std::string(buffer) : std::string();
 }
 
-// Ids of the menus the loader asked for, in order.
-std::vector<unsigned> g_menuRequests;
-bool g_menuRequestNotAnId = false;
-decltype(LoadMenuA)* g_realLoadMenu = nullptr;
-HMENU WINAPI RecordLoadMenu(HINSTANCE module, LPCSTR name)
-{
-    if (!IS_INTRESOURCE(name)) g_menuRequestNotAnId = true;
-    g_menuRequests.push_back(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
-    return g_realLoadMenu(module, name);
-}
-
 struct MenuGuard {
     HMENU menu;
     ~MenuGuard()
@@ -71,12 +60,7 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 using test::WindowGuard;
 
-std::string Text(HWND window)
-{
-    char text[500] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+using test::WindowText;
 
 std::map<HWND, std::string> TextsOfDescendants(HWND dialog)
 {
@@ -84,7 +68,7 @@ std::map<HWND, std::string> TextsOfDescendants(HWND dialog)
     EnumChildWindows(
         dialog,
         [](HWND child, LPARAM out) CALLBACK -> BOOL {
-            (*reinterpret_cast<std::map<HWND, std::string>*>(out))[child] = Text(child);
+            (*reinterpret_cast<std::map<HWND, std::string>*>(out))[child] = WindowText(child);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&texts));
@@ -217,14 +201,18 @@ TEST(Language, MenusWithEachOffset)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "locale 0x" << std::hex << c.locale << std::dec << ", menu " << c.id);
         UserLocale user(c.locale);
-        g_menuRequests.clear();
-        g_menuRequestNotAnId = false;
-        test::ImportHook load("USER32.dll", "LoadMenuA", &RecordLoadMenu);
+        // Ids of the menus the loader asked for, in order.
+        std::vector<unsigned> requests;
+        bool requestNotAnId = false;
+        test::Spy<decltype(LoadMenuA)> load("USER32.dll", "LoadMenuA");
+        load.note = [&](HINSTANCE, LPCSTR name) {
+            if (!IS_INTRESOURCE(name)) requestNotAnId = true;
+            requests.push_back(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
+        };
         ASSERT_TRUE(load.Installed());
-        g_realLoadMenu = load.Original<decltype(LoadMenuA)>();
         MenuGuard menu{LoadLocalizedMenu(static_cast<uint16_t>(c.id))};
-        EXPECT_EQ(c.requests, g_menuRequests);
-        EXPECT_FALSE(g_menuRequestNotAnId);
+        EXPECT_EQ(c.requests, requests);
+        EXPECT_FALSE(requestNotAnId);
         EXPECT_EQ(c.found, menu.menu != nullptr);
         if (!menu.menu || !c.found) continue;
         HMENU popup = GetSubMenu(menu.menu, 0);
@@ -283,18 +271,18 @@ TEST(Language, DialogControlsInTheUsersLanguage)
 
         EXPECT_EQ(1, LocalizeDialogControls(dialog.window));
 
-        EXPECT_EQ("caption", Text(dialog.window)) << "the dialog itself keeps its text";
+        EXPECT_EQ("caption", WindowText(dialog.window)) << "the dialog itself keeps its text";
         for (const auto& entry : before) {
             HWND control = entry.first;
             int id = GetDlgCtrlID(control);
             SCOPED_TRACE(testing::Message() << "control " << id << " \"" << entry.second << "\"");
             auto expected = c.texts->find(id);
             if (control == nested) {
-                EXPECT_EQ(c.texts == &german ? std::string("Sound") : std::string("nested"), Text(control));
+                EXPECT_EQ(c.texts == &german ? std::string("Sound") : std::string("nested"), WindowText(control));
             } else if (expected != c.texts->end()) {
-                EXPECT_EQ(expected->second, Text(control));
+                EXPECT_EQ(expected->second, WindowText(control));
             } else {
-                EXPECT_EQ(entry.second, Text(control)) << "no string for this control";
+                EXPECT_EQ(entry.second, WindowText(control)) << "no string for this control";
             }
         }
         // The template's texts are the English ones.

@@ -139,8 +139,8 @@ using test::WindowRect;
 TEST(TwoMonitors, TheProgramFreezesBothAndTheChickenFliesOnThePointersMonitor)
 {
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);  // the first chicken at once
-    test::WriteValue("UseSound", 0);
+    test::WriteValue(kSpeed, 1);  // the first chicken at once
+    test::WriteValue(kUseSound, 0);
     const COLORREF west = RGB(0x20, 0xA0, 0x40), east = RGB(0x33, 0x66, 0xCC);
     test::Victims victims({{"west", 200, 300, 300, 200, 0x20A040, "-"}, {"east", 1300, 300, 300, 200, 0x3366CC, "-"}});
     ASSERT_TRUE(victims.Ready());
@@ -151,7 +151,6 @@ TEST(TwoMonitors, TheProgramFreezesBothAndTheChickenFliesOnThePointersMonitor)
     }, 5000));
 
     test::Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     ASSERT_TRUE(test::Awaited("the cover over both monitors", [&] { return WindowRect(background) == kVirtualScreen; },
@@ -177,20 +176,19 @@ TEST(TwoMonitors, TheProgramFreezesBothAndTheChickenFliesOnThePointersMonitor)
     // A miss on the second monitor's window, clear of the chicken's row.
     const POINT shot = {1450, 420};
     ASSERT_EQ(east, test::ScreenPixel(shot.x, shot.y));
-    ASSERT_TRUE(test::Click(shot.x, shot.y, 1));
+    ASSERT_TRUE(test::Click(shot.x, shot.y)) << test::KeepScreen();
     ASSERT_TRUE(test::Awaited("a hole in the window on the second monitor",
                               [&] { return test::RegionType(victims["east"]) != ERROR; }, 5000));
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(ERROR, GetWindowRgn(victims["east"], region));
-    EXPECT_FALSE(PtInRegion(region, shot.x - 1300, shot.y - 300)) << "the hole under the shot";
-    EXPECT_TRUE(PtInRegion(region, 10, 10));
-    DeleteObject(region);
+    const Region region = test::CopyRegion(victims["east"]);
+    ASSERT_TRUE(region);
+    EXPECT_FALSE(PtInRegion(region.get(), shot.x - 1300, shot.y - 300)) << "the hole under the shot";
+    EXPECT_TRUE(PtInRegion(region.get(), 10, 10));
     EXPECT_EQ(ERROR, test::RegionType(victims["west"])) << "nothing shot on the first monitor";
 
     EXPECT_EQ(0u, test::QuitThroughTheMenu(program, background));
     EXPECT_EQ(ERROR, test::RegionType(victims["east"])) << "repaired at the quit";
     DWORD shots = 0;
-    EXPECT_TRUE(test::ReadValue("CountMissedShots", &shots));
+    EXPECT_TRUE(test::ReadValue(kCountMissedShots, &shots));
     EXPECT_EQ(1u, shots);
 }
 

@@ -17,62 +17,11 @@
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// The driver: DialogBoxParamA is replaced by a call of the real one whose
-// dialog procedure is wrapped. Once the dialog is up, the wrapper runs the
-// test's script on it; the script ends with a button or key.
-
-std::function<void(HWND)> g_script;
-DLGPROC g_productProc;
-HINSTANCE g_dialogModule;
-LPCSTR g_dialogTemplate;
-HWND g_dialogOwner;
-test::ImportHook* g_dialogHook;
-int g_dialogs;
-bool g_timedOut;
-
-const UINT kRunScript = WM_APP + 7;
-const UINT_PTR kWatchdog = 77;
-
-INT_PTR CALLBACK DrivingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == kRunScript) {
-        if (g_script) g_script(dialog);
-        return TRUE;
-    }
-    if (message == WM_TIMER && wParam == kWatchdog) {  // a script that left the dialog open
-        g_timedOut = true;
-        EndDialog(dialog, 99);
-        return TRUE;
-    }
-    INT_PTR result = g_productProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG) {
-        PostMessageA(dialog, kRunScript, 0, 0);
-        SetTimer(dialog, kWatchdog, 5000, nullptr);
-    }
-    return result;
-}
-
-INT_PTR WINAPI DrivenDialogBox(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
-{
-    ++g_dialogs;
-    g_productProc = proc;
-    g_dialogModule = instance;
-    g_dialogTemplate = name;
-    g_dialogOwner = owner;
-    return g_dialogHook->Original<decltype(DialogBoxParamA)>()(instance, name, owner, DrivingProc, param);
-}
-
-std::string Text(HWND window)
-{
-    char text[300] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+using test::WindowText;
 
 std::string ItemText(HWND dialog, int id)
 {
-    return Text(GetDlgItem(dialog, id));
+    return WindowText(GetDlgItem(dialog, id));
 }
 
 void Click(HWND dialog, int id)
@@ -105,61 +54,38 @@ void SetChecked(HWND dialog, bool on)
 
 using test::KeyExists;
 
-DWORD Stored(const char* name)
-{
-    DWORD value = 0xDEADBEEF;
-    EXPECT_TRUE(test::ReadValue(name, &value)) << name << " is not stored";
-    return value;
-}
-
 struct Shown;
 
-// Installs the driver, sets the user's language, and sets the program up
-// from what the registry holds when Start() is called.
+const LCID kEnglish = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+// The real dialog, driven; the program set up for a user of `lcid` from
+// what the registry holds when Start() is called.
 class Options : public ::testing::Test {
 protected:
-    explicit Options(LCID lcid = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
-        : lcid_(lcid), dialog_("USER32.dll", "DialogBoxParamA", &DrivenDialogBox)
+    explicit Options(LCID lcid = kEnglish) : lcid_(lcid) {}
+    void SetUp() override { ASSERT_TRUE(dialog_.Installed()); }
+    void Start(const std::vector<test::StoredValue>& stored = {})
     {
-        g_dialogHook = &dialog_;
-        g_script = nullptr;
-        g_dialogs = 0;
-        g_timedOut = false;
-    }
-    ~Options() override
-    {
-        program_.reset();
-        g_script = nullptr;
-        g_dialogHook = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(lcid_.Installed());
-        ASSERT_TRUE(dialog_.Installed());
-    }
-    void Start()
-    {
-        program_.reset(new test::Program);
+        program_.reset(new test::Program(stored, lcid_));
         ASSERT_TRUE(program_->Loaded());
     }
     // Opens the dialog through the program's own call and runs `script` in it.
     int Open(std::function<void(HWND)> script)
     {
-        g_script = std::move(script);
-        g_dialogs = 0;
-        g_timedOut = false;
+        dialog_.script = std::move(script);
+        dialog_.opened = 0;
+        dialog_.timedOut = false;
         int result = ShowOptionsDialog();
-        EXPECT_EQ(g_dialogs, 1);
-        EXPECT_FALSE(g_timedOut) << "the dialog stayed open";
+        EXPECT_EQ(dialog_.opened, 1);
+        EXPECT_FALSE(dialog_.timedOut) << "the dialog stayed open";
         return result;
     }
     // Opens the dialog, reads what it shows, and leaves it with `leave`,
     // which changes nothing.
     Shown Look(void (*leave)(HWND) = Cancel);
 
-    test::CleanRegistry registry_;
-    test::FakeUserLocale lcid_;
-    test::ImportHook dialog_;
+    LCID lcid_;
+    test::FakeDialog dialog_;
     std::unique_ptr<test::Program> program_;
 };
 
@@ -190,7 +116,7 @@ Shown Read(HWND dialog)
     s.options = ItemText(dialog, IDC_GROUP_OPTIONS);
     s.ok = ItemText(dialog, IDOK);
     s.cancel = ItemText(dialog, IDCANCEL);
-    s.title = Text(dialog);
+    s.title = WindowText(dialog);
     s.checked = Checked(dialog);
     s.focusOnCheckBox = GetFocus() == GetDlgItem(dialog, IDC_USE_SOUND);
     return s;
@@ -223,16 +149,14 @@ void ExpectTexts(const Shown& s, const Shown& expected)
     EXPECT_EQ(s.title, expected.title);
 }
 
-void StoreStatistics(DWORD hits, DWORD missed, DWORD timeSum)
+std::vector<test::StoredValue> Counters(DWORD hits, DWORD missed, DWORD timeSum)
 {
-    test::WriteValues({{"CountHits", hits}, {"CountMissedChicken", missed}, {"CountMissedShots", 12345},
-                       {"TimeSum", timeSum}});
+    return {{kCountHits, hits}, {kCountMissedChicken, missed}, {kCountMissedShots, 12345}, {kTimeSum, timeSum}};
 }
 
 TEST_F(Options, ShowsTheCountersAndTheSettingsOfAFirstRun)
 {
-    StoreStatistics(7, 3, 4000);
-    Start();
+    Start(Counters(7, 3, 4000));
     const Shown s = Look();
     ExpectTexts(s, {"7   \tChicken Hit", "3   \tChicken Missed", "571  \tMilliseconds/Chicken", "60", "&Use Sound",
                     "Speed (Seconds Between Chicken):", "Statistic", "Options", "OK", "Cancel", "Wingzap"});
@@ -242,8 +166,7 @@ TEST_F(Options, ShowsTheCountersAndTheSettingsOfAFirstRun)
 
 TEST_F(GermanOptions, ShowsGermanTextsWithTheSameNumbers)
 {
-    StoreStatistics(7, 3, 4000);
-    Start();
+    Start(Counters(7, 3, 4000));
     ASSERT_EQ(g_language.ResourceOffset, 20000u);
     ExpectTexts(Look(), {"7   \tTreffer", "3   \tH\xFChner verfehlt", "571  \tMillisekunden/Huhn", "60", "Sound",
                          "Zeit zwischen H\xFChnern (sec):", "Statistik", "Optionen", "OK", "Cancel", "Wingzap"});
@@ -269,7 +192,7 @@ TEST_F(Options, StatisticsLinesFollowTheCounters)
     Start();
     for (const CounterCase& c : cases) {
         SCOPED_TRACE(c.hitsLine);
-        StoreStatistics(c.hits, c.missed, c.timeSum);
+        test::WriteValues(Counters(c.hits, c.missed, c.timeSum));
         LoadStatistics();
         const Shown s = Look(PressEscape);
         EXPECT_EQ(s.hits, c.hitsLine);
@@ -283,16 +206,6 @@ TEST_F(Options, StatisticsLinesFollowTheCounters)
 // there by anyone between the localization and the formatting) shows the
 // number alone. Such a text is planted right after the localization.
 
-const char* g_planted;
-test::ImportHook* g_enumHook;
-
-BOOL WINAPI PlantAfterLocalizing(HWND parent, WNDENUMPROC proc, LPARAM param)
-{
-    BOOL result = g_enumHook->Original<decltype(EnumChildWindows)>()(parent, proc, param);
-    for (int id : {IDC_LINE_HITS, IDC_LINE_MISSED, IDC_LINE_MEAN}) SetDlgItemTextA(parent, id, g_planted);
-    return result;
-}
-
 struct FormatCase {
     const char* format;
     // with 7 hits, 3 missed chickens, 4000 ms
@@ -303,11 +216,15 @@ struct FormatCase {
 
 TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
 {
-    test::ImportHook enumHook("USER32.dll", "EnumChildWindows", &PlantAfterLocalizing);
-    ASSERT_TRUE(enumHook.Installed());
-    g_enumHook = &enumHook;
-    StoreStatistics(7, 3, 4000);
-    Start();
+    const char* planted = "";
+    test::Spy<decltype(EnumChildWindows)> enumerate("USER32.dll", "EnumChildWindows");
+    enumerate.answer = [&](HWND parent, WNDENUMPROC proc, LPARAM param) {
+        BOOL result = enumerate.Real(parent, proc, param);
+        for (int id : {IDC_LINE_HITS, IDC_LINE_MISSED, IDC_LINE_MEAN}) SetDlgItemTextA(parent, id, planted);
+        return result;
+    };
+    ASSERT_TRUE(enumerate.Installed());
+    Start(Counters(7, 3, 4000));
     const FormatCase cases[] = {
         {"%-4d\tHits", "7   \tHits", "3   \tHits", "571 \tHits"},
         {"%5u chickens", "    7 chickens", "    3 chickens", "  571 chickens"},
@@ -340,13 +257,12 @@ TEST_F(Options, ALineThatIsNoSingleNumberFormatShowsTheNumberAlone)
     };
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.format);
-        g_planted = c.format;
+        planted = c.format;
         const Shown s = Look();
         EXPECT_EQ(s.hits, c.hits);
         EXPECT_EQ(s.missed, c.missed);
         EXPECT_EQ(s.mean, c.mean);
     }
-    g_enumHook = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -379,7 +295,7 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
     for (const SoundCase& c : cases) {
         SCOPED_TRACE(c.what);
         test::DeleteKey();
-        if (c.stored) test::WriteValue("UseSound", c.value);
+        if (c.stored) test::WriteValue(kUseSound, c.value);
         LoadSettings();
         bool shown = !c.shownChecked;
         bool afterClicks = false;
@@ -393,7 +309,7 @@ TEST_F(Options, SoundCheckBoxShowsAndStoresZeroOrOne)
         EXPECT_EQ(shown, c.shownChecked);
         EXPECT_EQ(afterClicks, c.storedAfterOk == 1) << "the box does not toggle as a user sees it";
         EXPECT_EQ(g_settings.UseSound, c.storedAfterOk);
-        EXPECT_EQ(Stored("UseSound"), c.storedAfterOk);
+        EXPECT_EQ(test::Stored(kUseSound), c.storedAfterOk);
     }
 }
 
@@ -463,7 +379,7 @@ TEST_F(Options, SpeedFieldTakesTheLeadingNumber)
                   }),
                   1);
         EXPECT_EQ(g_settings.Speed, c.speed);
-        EXPECT_EQ(Stored("Speed"), c.speed);
+        EXPECT_EQ(test::Stored(kSpeed), c.speed);
         // The next opening shows what was taken.
         EXPECT_EQ(Look().speed, c.shownNext);
     }
@@ -479,7 +395,7 @@ TEST_F(Options, StoredSpeedIsShownAsSigned)
     Start();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
-        test::WriteValue("Speed", c.stored);
+        test::WriteValue(kSpeed, c.stored);
         LoadSettings();
         EXPECT_EQ(Look().speed, c.shown);
     }
@@ -495,14 +411,14 @@ TEST_F(Options, OkWithoutAChangeStillCreatesTheKeyAndWritesBoth)
     EXPECT_EQ(Open([](HWND d) { Click(d, IDOK); }), 1);
     ASSERT_TRUE(KeyExists());
     DWORD type = 0, value = 0;
-    ASSERT_TRUE(test::ReadValue("UseSound", &value, &type));
+    ASSERT_TRUE(test::ReadValue(kUseSound, &value, &type));
     EXPECT_EQ(value, 1u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    ASSERT_TRUE(test::ReadValue("Speed", &value, &type));
+    ASSERT_TRUE(test::ReadValue(kSpeed, &value, &type));
     EXPECT_EQ(value, 60u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     // The settings only: the counters are written at shut-down.
-    EXPECT_FALSE(test::ReadValue("CountHits", &value));
+    EXPECT_FALSE(test::ReadValue(kCountHits, &value));
 }
 
 TEST_F(Options, EnterIsOk)
@@ -514,7 +430,7 @@ TEST_F(Options, EnterIsOk)
               }),
               1);
     EXPECT_EQ(g_settings.Speed, 25u);
-    EXPECT_EQ(Stored("Speed"), 25u);
+    EXPECT_EQ(test::Stored(kSpeed), 25u);
 }
 
 struct LeaveCase {
@@ -537,8 +453,8 @@ TEST_F(Options, CancelAndEscChangeNothing)
         SCOPED_TRACE(c.what);
         test::DeleteKey();
         if (c.keyBefore) {
-            test::WriteValue("UseSound", 1);
-            test::WriteValue("Speed", 45);
+            test::WriteValue(kUseSound, 1);
+            test::WriteValue(kSpeed, 45);
         }
         LoadSettings();
         EXPECT_EQ(Open([&](HWND d) {
@@ -551,27 +467,20 @@ TEST_F(Options, CancelAndEscChangeNothing)
         EXPECT_EQ(g_settings.Speed, c.keyBefore ? 45u : 60u);
         EXPECT_EQ(KeyExists(), c.keyBefore);
         if (c.keyBefore) {
-            EXPECT_EQ(Stored("UseSound"), 1u);
-            EXPECT_EQ(Stored("Speed"), 45u);
+            EXPECT_EQ(test::Stored(kUseSound), 1u);
+            EXPECT_EQ(test::Stored(kSpeed), 45u);
         }
     }
-}
-
-int g_endDialogs;
-test::ImportHook* g_endHook;
-BOOL WINAPI CountEndDialog(HWND dialog, INT_PTR result)
-{
-    ++g_endDialogs;
-    return g_endHook->Original<decltype(EndDialog)>()(dialog, result);
 }
 
 // Only the whole first parameter 1 or 2 ends the dialog: notifications of
 // other controls, and OK or Cancel with a notification code, do nothing.
 TEST_F(Options, OtherCommandsLeaveTheDialogOpen)
 {
-    test::ImportHook end("USER32.dll", "EndDialog", &CountEndDialog);
+    int endDialogs = 0;
+    test::Spy<decltype(EndDialog)> end("USER32.dll", "EndDialog");
+    end.note = [&](HWND, INT_PTR) { ++endDialogs; };
     ASSERT_TRUE(end.Installed());
-    g_endHook = &end;
     Start();
     const WPARAM commands[] = {0,
                                3,
@@ -586,12 +495,12 @@ TEST_F(Options, OtherCommandsLeaveTheDialogOpen)
         SCOPED_TRACE(command);
         bool open = false;
         INT_PTR handled = -1;
-        g_endDialogs = 0;
+        endDialogs = 0;
         EXPECT_EQ(Open([&](HWND d) {
                       Type(d, "9");
-                      handled = g_productProc(d, WM_COMMAND, command, 0);
+                      handled = dialog_.proc(d, WM_COMMAND, command, 0);
                       SendMessageA(d, WM_COMMAND, command, 0);
-                      open = g_endDialogs == 0;
+                      open = endDialogs == 0;
                       Click(d, IDCANCEL);
                   }),
                   0);
@@ -612,23 +521,17 @@ TEST_F(Options, MessagesItDoesNotHandleGoToTheDialogManager)
                  {WM_KEYDOWN, 0},    {WM_TIMER, 0}};
     std::vector<INT_PTR> results;
     Open([&](HWND d) {
-        for (const auto& c : cases) results.push_back(g_productProc(d, c.message, 5, 0));
+        for (const auto& c : cases) results.push_back(dialog_.proc(d, c.message, 5, 0));
         Click(d, IDCANCEL);
     });
     ASSERT_EQ(results.size(), sizeof cases / sizeof cases[0]);
     for (size_t i = 0; i < results.size(); ++i) EXPECT_EQ(results[i], cases[i].handled) << cases[i].message;
 }
 
-INT_PTR WINAPI FailingDialogBox(HINSTANCE, LPCSTR, HWND, DLGPROC, LPARAM)
-{
-    return -1;
-}
-
 TEST_F(Options, ADialogThatCannotBeCreatedChangesNothing)
 {
     Start();
-    test::ImportHook failing("USER32.dll", "DialogBoxParamA", &FailingDialogBox);
-    ASSERT_TRUE(failing.Installed());
+    dialog_.mode = test::FakeDialog::kFail;
     EXPECT_EQ(ShowOptionsDialog(), 0);
     EXPECT_EQ(g_settings.Speed, 60u);
     EXPECT_FALSE(KeyExists());
@@ -647,9 +550,9 @@ TEST_F(Options, OpensTemplate252WithoutOwner)
         Click(d, IDCANCEL);
     });
     EXPECT_TRUE(backgroundEnabled);
-    EXPECT_EQ(g_dialogModule, GetModuleHandleA(nullptr));
-    EXPECT_EQ(g_dialogTemplate, MAKEINTRESOURCEA(252));
-    EXPECT_EQ(g_dialogOwner, nullptr);
+    EXPECT_EQ(dialog_.module, GetModuleHandleA(nullptr));
+    EXPECT_EQ(dialog_.name, MAKEINTRESOURCEA(252));
+    EXPECT_EQ(dialog_.owner, nullptr);
 }
 
 }  // namespace

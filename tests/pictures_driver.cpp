@@ -26,7 +26,10 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/gdi.h"
+#include "input.h"
 #include "res/resource.h"
+#include "wait.h"
 
 namespace {
 
@@ -48,24 +51,8 @@ bool Covered()
            r.top == 0 && r.right > 100;
 }
 
-// Polls the condition every 20 ms until it holds or the deadline passes.
-template <class Condition>
-bool WaitFor(Condition condition, DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-void Click(int x, int y)
-{
-    SetCursorPos(x, y);
-    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-}
+using test::Click;
+using test::WaitFor;
 
 void DrawPointer(HDC dc)
 {
@@ -75,10 +62,25 @@ void DrawPointer(HDC dc)
     POINT at = {};
     ICONINFO icon = {};
     if (!cursor || !GetCursorPos(&at) || !GetIconInfo(cursor, &icon)) return;
+    const Bitmap mask(icon.hbmMask), colour(icon.hbmColor);  // the copies GetIconInfo made
     DrawIconEx(dc, at.x - static_cast<int>(icon.xHotspot), at.y - static_cast<int>(icon.yHotspot), cursor, 0, 0, 0,
                nullptr, DI_NORMAL);
-    if (icon.hbmMask) DeleteObject(icon.hbmMask);
-    if (icon.hbmColor) DeleteObject(icon.hbmColor);
+}
+
+// A part of the screen, the pointer drawn in with `pointer`, in the form
+// `info` asks for.
+void CopyScreen(const RECT& area, bool pointer, BITMAPINFO* info, void* pixels)
+{
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    const ScreenDc screen;
+    const MemoryDc memory(CreateCompatibleDC(screen.get()));
+    const Bitmap bitmap(CreateCompatibleBitmap(screen.get(), w, h));
+    {
+        const Selection into(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
+        if (pointer) DrawPointer(memory.get());
+    }
+    GetDIBits(memory.get(), bitmap.get(), 0, h, pixels, info, DIB_RGB_COLORS);
 }
 
 // The screen with the pointer as a 24-bit BMP file.
@@ -88,17 +90,7 @@ bool SaveScreen(const char* path)
     BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     int stride = (w * 3 + 3) & ~3;
     std::vector<unsigned char> pixels(static_cast<size_t>(stride) * h);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    DrawPointer(memory);
-    SelectObject(memory, old);
-    GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    CopyScreen(RECT{0, 0, w, h}, true, reinterpret_cast<BITMAPINFO*>(&info), pixels.data());
 
     FILE* f = std::fopen(path, "wb");
     if (!f) return false;
@@ -157,16 +149,7 @@ std::vector<DWORD> ClientPixels(HWND window)
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof info.bmiHeader, r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> pixels(static_cast<size_t>(r.right) * r.bottom);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, r.right, r.bottom, screen, origin.x, origin.y, SRCCOPY);
-    SelectObject(memory, old);
-    GetDIBits(memory, bitmap, 0, r.bottom, pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    CopyScreen(RECT{origin.x, origin.y, origin.x + r.right, origin.y + r.bottom}, false, &info, pixels.data());
     return pixels;
 }
 

@@ -32,7 +32,7 @@ const BitmapFormat kBitmaps[] = {
     {131, 131, 81, 59, 1, 40 + 8 + 12 * 59},
 };
 
-Dib Bitmap(unsigned id) { return ParseDib(ResourceBytes(ProductResources(), RT_BITMAP, id)); }
+Dib Bitmap(unsigned id) { return test::ResourceDib(ProductResources(), id); }
 
 TEST(Bitmaps, EachHasItsFormatAndSize)
 {

@@ -22,7 +22,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
@@ -33,30 +33,19 @@
 
 namespace {
 
+using test::Describe;
 using test::RegionType;
 using test::Victims;
 
 // ---------------------------------------------------------------------------
 // Regions.
 
-class Rgn {
-public:
-    explicit Rgn(HRGN r = CreateRectRgn(0, 0, 0, 0)) : r_(r) {}
-    ~Rgn() { if (r_) DeleteObject(r_); }
-    Rgn(const Rgn&) = delete;
-    Rgn& operator=(const Rgn&) = delete;
-    HRGN get() const { return r_; }
-
-private:
-    HRGN r_;
-};
-
 // A base shape in window coordinates less 30-pixel circles at the given
 // window points: what a window should look like after its holes.
 HRGN Holed(HRGN base, std::initializer_list<POINT> centres)
 {
     for (POINT c : centres) {
-        Rgn hole(CreateEllipticRgn(c.x - 15, c.y - 15, c.x + 15, c.y + 15));
+        const Region hole(CreateEllipticRgn(c.x - 15, c.y - 15, c.x + 15, c.y + 15));
         CombineRgn(base, base, hole.get(), RGN_DIFF);
     }
     return base;
@@ -64,25 +53,14 @@ HRGN Holed(HRGN base, std::initializer_list<POINT> centres)
 
 HRGN Box(int width, int height) { return CreateRectRgn(0, 0, width, height); }
 
-std::string Describe(HRGN r)
-{
-    RECT box;
-    int type = GetRgnBox(r, &box);
-    char text[120];
-    std::snprintf(text, sizeof text, "type %d, box (%ld,%ld)-(%ld,%ld), %lu bytes", type, box.left, box.top,
-                  box.right, box.bottom, GetRegionData(r, 0, nullptr));
-    return text;
-}
-
 // The window's region equals `expected` (which this takes over).
 ::testing::AssertionResult HasRegion(HWND window, HRGN expected)
 {
-    Rgn want(expected), have;
-    int type = GetWindowRgn(window, have.get());
-    if (type == ERROR) return ::testing::AssertionFailure() << "the window has no region; expected " << Describe(want.get());
+    const Region want(expected), have = test::CopyRegion(window);
+    if (!have) return ::testing::AssertionFailure() << "the window has no region; expected " << Describe(want.get());
     // Compared as shapes: the system may store the same shape in fewer
     // rectangles (equal rows merged) than the region it was given.
-    Rgn difference;
+    const Region difference(CreateRectRgn(0, 0, 0, 0));
     if (CombineRgn(difference.get(), have.get(), want.get(), RGN_XOR) != NULLREGION)
         return ::testing::AssertionFailure() << "region " << Describe(have.get()) << ", expected " << Describe(want.get());
     return ::testing::AssertionSuccess();
@@ -91,9 +69,8 @@ std::string Describe(HRGN r)
 // The window's point (x, y), in window coordinates, lies in its region.
 bool RegionHolds(HWND window, int x, int y)
 {
-    Rgn r;
-    if (GetWindowRgn(window, r.get()) == ERROR) return true;  // the whole window
-    return PtInRegion(r.get(), x, y) != 0;
+    const Region r = test::CopyRegion(window);
+    return !r || PtInRegion(r.get(), x, y) != 0;  // no region: the whole window
 }
 
 int TimesListed(HWND window)
@@ -120,14 +97,8 @@ POINT Local(HWND window, int x, int y)
 // ---------------------------------------------------------------------------
 // What the program does through the platform, as seen from the import table.
 
-struct Event {
-    std::string what;  // "sound 249 async", "tip <text>", "enum"
-    Statistics counters;
-    int32_t hit, fallCounter;
-};
-
 struct Observed {
-    std::vector<Event> events;
+    test::StepLog log;               // "sound 249 async", "tip <text>", "enum"
     std::map<HWND, int> regionSets;  // SetWindowRgn calls per window
     bool spriteRectFails = false;    // GetWindowRect of the sprite window fails
 
@@ -136,19 +107,7 @@ struct Observed {
     bool ledger = false;
     std::set<HRGN> owned;
     int created = 0, handedOver = 0, foreignDeletes = 0;
-
-    decltype(&EnumWindows) enumWindows = nullptr;
-    decltype(&GetWindowRect) getWindowRect = nullptr;
-    decltype(&SetWindowRgn) setWindowRgn = nullptr;
-    decltype(&CreateRectRgn) createRectRgn = nullptr;
-    decltype(&CreateEllipticRgn) createEllipticRgn = nullptr;
-    decltype(&DeleteObject) deleteObject = nullptr;
 } g_seen;
-
-void Note(const std::string& what)
-{
-    g_seen.events.push_back({what, g_statistics, g_flight.hit, g_flight.fallCounter});
-}
 
 unsigned SoundId(const void* image)
 {
@@ -160,102 +119,79 @@ unsigned SoundId(const void* image)
     return 0;
 }
 
-void NoteSound(const test::SoundCall& call)
-{
-    char what[40];
-    std::snprintf(what, sizeof what, "sound %u %s", SoundId(call.image), (call.flags & SND_ASYNC) ? "async" : "sync");
-    Note(what);
-}
-
-void NoteTip(const test::TrayCall& call)
-{
-    if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_TIP)) Note(std::string("tip ") + call.data.szTip);
-}
-
-BOOL WINAPI FakeEnumWindows(WNDENUMPROC callback, LPARAM parameter)
-{
-    Note("enum");
-    return g_seen.enumWindows(callback, parameter);
-}
-
-// A failed call leaves the rectangle undefined: here, far off the screen.
-BOOL WINAPI FakeGetWindowRect(HWND window, RECT* r)
-{
-    if (!g_seen.spriteRectFails || window != g_app.sprite) return g_seen.getWindowRect(window, r);
-    *r = RECT{-30000, -30000, -29000, -29000};
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-}
-
-int WINAPI FakeSetWindowRgn(HWND window, HRGN region, BOOL redraw)
-{
-    g_seen.regionSets[window] += 1;
-    int done = g_seen.setWindowRgn(window, region, redraw);
-    if (g_seen.ledger && done && region) {
-        g_seen.owned.erase(region);  // the system's from here on
-        g_seen.handedOver += 1;
-    }
-    return done;
-}
-
-HRGN Created(HRGN r)
+void Created(HRGN r)
 {
     if (g_seen.ledger && r) {
         g_seen.owned.insert(r);
         g_seen.created += 1;
     }
-    return r;
-}
-
-HRGN WINAPI FakeCreateRectRgn(int l, int t, int r, int b) { return Created(g_seen.createRectRgn(l, t, r, b)); }
-HRGN WINAPI FakeCreateEllipticRgn(int l, int t, int r, int b)
-{
-    return Created(g_seen.createEllipticRgn(l, t, r, b));
-}
-
-BOOL WINAPI FakeDeleteObject(HGDIOBJ object)
-{
-    if (g_seen.ledger && g_seen.owned.erase(static_cast<HRGN>(object)) == 0) g_seen.foreignDeletes += 1;
-    return g_seen.deleteObject(object);
 }
 
 // The hooks a test needs, put back at its end.
 struct Hooks {
     test::FakeSound sound;
     test::FakeTray notify;
-    test::ImportHook enumWindows{"USER32.dll", "EnumWindows", &FakeEnumWindows};
+    test::Spy<decltype(EnumWindows)> enumWindows{"USER32.dll", "EnumWindows"};
     test::FakeTickCount tick;
-    test::ImportHook windowRect{"USER32.dll", "GetWindowRect", &FakeGetWindowRect};
-    test::ImportHook setRgn{"USER32.dll", "SetWindowRgn", &FakeSetWindowRgn};
-    test::ImportHook rectRgn{"GDI32.dll", "CreateRectRgn", &FakeCreateRectRgn};
-    test::ImportHook ellipticRgn{"GDI32.dll", "CreateEllipticRgn", &FakeCreateEllipticRgn};
-    test::ImportHook deleteObject{"GDI32.dll", "DeleteObject", &FakeDeleteObject};
+    test::Spy<decltype(GetWindowRect)> windowRect{"USER32.dll", "GetWindowRect"};
+    test::Spy<decltype(SetWindowRgn)> setRgn{"USER32.dll", "SetWindowRgn"};
+    test::Spy<decltype(CreateRectRgn), 1> rectRgn{"GDI32.dll", "CreateRectRgn"};
+    test::Spy<decltype(CreateEllipticRgn), 2> ellipticRgn{"GDI32.dll", "CreateEllipticRgn"};
+    test::Spy<decltype(DeleteObject)> deleteObject{"GDI32.dll", "DeleteObject"};
 
     Hooks()
     {
         g_seen = Observed{};
-        sound.then = NoteSound;
-        notify.then = NoteTip;
-        g_seen.enumWindows = enumWindows.Original<decltype(EnumWindows)>();
-        g_seen.getWindowRect = windowRect.Original<decltype(GetWindowRect)>();
-        g_seen.setWindowRgn = setRgn.Original<decltype(SetWindowRgn)>();
-        g_seen.createRectRgn = rectRgn.Original<decltype(CreateRectRgn)>();
-        g_seen.createEllipticRgn = ellipticRgn.Original<decltype(CreateEllipticRgn)>();
-        g_seen.deleteObject = deleteObject.Original<decltype(DeleteObject)>();
+        sound.then = [](const test::SoundCall& call) {
+            char what[40];
+            std::snprintf(what, sizeof what, "sound %u %s", SoundId(call.image),
+                          (call.flags & SND_ASYNC) ? "async" : "sync");
+            g_seen.log.Add(what);
+        };
+        notify.then = [](const test::TrayCall& call) {
+            if (call.message == NIM_MODIFY && (call.data.uFlags & NIF_TIP))
+                g_seen.log.Add(std::string("tip ") + call.data.szTip);
+        };
+        enumWindows.note = [](WNDENUMPROC, LPARAM) { g_seen.log.Add("enum"); };
+        // A failed call leaves the rectangle undefined: here, far off the screen.
+        windowRect.answer = [this](HWND window, RECT* r) {
+            if (!g_seen.spriteRectFails || window != g_app.sprite) return windowRect.Real(window, r);
+            *r = RECT{-30000, -30000, -29000, -29000};
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        };
+        setRgn.answer = [this](HWND window, HRGN region, BOOL redraw) {
+            g_seen.regionSets[window] += 1;
+            int done = setRgn.Real(window, region, redraw);
+            if (g_seen.ledger && done && region) {
+                g_seen.owned.erase(region);  // the system's from here on
+                g_seen.handedOver += 1;
+            }
+            return done;
+        };
+        rectRgn.answer = [this](int l, int t, int r, int b) {
+            HRGN made = rectRgn.Real(l, t, r, b);
+            Created(made);
+            return made;
+        };
+        ellipticRgn.answer = [this](int l, int t, int r, int b) {
+            HRGN made = ellipticRgn.Real(l, t, r, b);
+            Created(made);
+            return made;
+        };
+        deleteObject.note = [](HGDIOBJ object) {
+            if (g_seen.ledger && g_seen.owned.erase(static_cast<HRGN>(object)) == 0) g_seen.foreignDeletes += 1;
+        };
     }
     bool Installed() const
     {
         return sound.Installed() && notify.Installed() && enumWindows.Installed() && tick.Installed() &&
-               windowRect.Installed() && setRgn.Installed() && rectRgn.Installed() && ellipticRgn.Installed() && deleteObject.Installed();
+               windowRect.Installed() && setRgn.Installed() && rectRgn.Installed() && ellipticRgn.Installed() &&
+               deleteObject.Installed();
     }
 };
 
-std::vector<std::string> Whats()
-{
-    std::vector<std::string> whats;
-    for (const Event& e : g_seen.events) whats.push_back(e.what);
-    return whats;
-}
+std::vector<std::string> Whats() { return g_seen.log.Whats(); }
 
 // Holes of one test never outlive it.
 struct RepairAtEnd {
@@ -282,7 +218,7 @@ protected:
         g_settings.UseSound = 1;
         g_flight.flying = 1;
         g_flight.step = 5;
-        g_flight.bank = &g_screen.RightBank;
+        g_flight.bank = &g_art.banks[kRightBank];
     }
     // A fresh shot: no holes, known counters, the chicken flying.
     void Prepare(const Statistics& counters, uint32_t appearance, uint32_t now)
@@ -293,7 +229,7 @@ protected:
         g_flight.fallCounter = 0;
         g_flight.appearanceTick = appearance;
         hooks.tick.now = now;
-        g_seen.events.clear();
+        g_seen.log.Clear();
         g_seen.regionSets.clear();
     }
     HWND Wall() const { return (*victims)["wall"]; }
@@ -308,7 +244,6 @@ protected:
     }
     static Victims* victims;
 
-    test::CleanRegistry registry;
     test::Program program;
     Hooks hooks;
     RepairAtEnd repair;
@@ -422,9 +357,9 @@ TEST_F(Shots, ReactionTimeAddsOnlyWhenTheTickCountMovedOnAndTheTooltipShowsTheNe
         EXPECT_EQ(g_statistics.CountHits, 3u) << "the hit counts in every case";
         EXPECT_EQ(g_statistics.TimeSum, c.timeSumAfter);
 
-        ASSERT_EQ(g_seen.events.size(), 2u);
-        const Event& tip = g_seen.events[0];
-        const Event& sound = g_seen.events[1];
+        ASSERT_EQ(g_seen.log.entries.size(), 2u);
+        const test::StepLog::Entry& tip = g_seen.log.entries[0];
+        const test::StepLog::Entry& sound = g_seen.log.entries[1];
         char text[80];
         std::snprintf(text, sizeof text, kTooltip, c.timeSumAfter / 3);
         EXPECT_EQ(tip.what, std::string("tip ") + text);
@@ -605,7 +540,6 @@ TEST_F(Holes, MinimisedWindowUntouchedHiddenWindowHoled)
 
 TEST_F(Holes, TheProgramsOwnWindowsAndTheDesktopAreNeverHoled)
 {
-    test::CleanRegistry registry;
     test::Program program;
     ASSERT_TRUE(program.Loaded());
     Victims v{{"under", 200, 200, 300, 200, 0x606060, "-"}};
@@ -827,24 +761,12 @@ TEST_F(Holes, NoRegionIsLeftBehindAfterAThousandShotsAndRepairs)
 
 namespace {
 
-using test::Screenshot;
 using test::CaptureScreen;
-
-bool SaveScreenshot(const Screenshot& shot, const char* name)
-{
-    return test::SaveBmp(shot, test::TestDir() + "/" + name);
-}
-
 using test::Click;
-
+using test::SaveScreenshot;
+using test::Screenshot;
+using test::Stored;
 using test::WindowRect;
-
-DWORD Stored(const char* name)
-{
-    DWORD value = 0xDEADBEEF;
-    test::ReadValue(name, &value);
-    return value;
-}
 
 // What the sink played, as sound.sh records it (WINGZAP_HEARD: 16-bit mono
 // samples at the program's own rate, so nothing was resampled).
@@ -944,32 +866,19 @@ public:
     explicit UserDpi(DWORD dpi) : set_(dpi != 0)
     {
         if (!set_) return;
-        DWORD size = sizeof old_;
-        had_ = RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
-               ERROR_SUCCESS;
-        Write(&dpi);
+        had_ = test::ReadValue("LogPixels", &old_, nullptr, kDesktop);
+        test::WriteValue("LogPixels", dpi, REG_DWORD, kDesktop);
     }
     ~UserDpi()
     {
-        if (set_) Write(had_ ? &old_ : nullptr);
+        if (set_ && had_) test::WriteValue("LogPixels", old_, REG_DWORD, kDesktop);
+        if (set_ && !had_) test::DeleteValue("LogPixels", kDesktop);
     }
     UserDpi(const UserDpi&) = delete;
     UserDpi& operator=(const UserDpi&) = delete;
 
 private:
     static constexpr const char* kDesktop = "Control Panel\\Desktop";
-    static void Write(const DWORD* dpi)  // nullptr: no value
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        if (dpi)
-            RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(dpi), sizeof *dpi);
-        else
-            RegDeleteValueA(key, "LogPixels");
-        RegCloseKey(key);
-    }
     bool set_, had_ = false;
     DWORD old_ = 0;
 };
@@ -984,8 +893,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take " << RunName({run, 0});
     UserDpi dpi(run.dpi);
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 1);  // a chicken at once
-    test::WriteValue("UseSound", run.sound);
+    test::WriteValue(kSpeed, 1);  // a chicken at once
+    test::WriteValue(kUseSound, run.sound);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
     // Every size of the flight and the hole at the display's DPI.
     const int scale = run.dpi ? static_cast<int>(run.dpi) : 96;
@@ -1010,7 +919,6 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
 
     const DWORD started = GetTickCount();
     test::Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
     // The start-up sound plays to its end before any window is made.
@@ -1072,7 +980,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     for (size_t i = 1; i < lefts.size(); ++i) EXPECT_EQ(0, std::labs(lefts[i] - lefts[i - 1]) % step);
     // What the sink had played before the shot: its bang comes after.
     const long heardBeforeShot = HeardLength();
-    ASSERT_TRUE(Click(shot.x, shot.y, 1));
+    ASSERT_TRUE(Click(shot.x, shot.y)) << test::KeepScreen();
     ASSERT_TRUE(test::Awaited("a hole from the shot", [&] {
         return RegionType(target) != ERROR && RegionType(hung) != ERROR;
     }, 5000));
@@ -1081,7 +989,7 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     // amid the region call of a shot would hold the program up.)
     ASSERT_TRUE(hanging.Hang());
     ASSERT_TRUE(test::Awaited("the chicken still clear of the shot's point", clearOfTheShot, 20000));
-    ASSERT_TRUE(Click(shot.x, shot.y, 1));
+    ASSERT_TRUE(Click(shot.x, shot.y)) << test::KeepScreen();
     const RECT shotAt = WindowRect(sprite);
     ASSERT_TRUE(test::Awaited("the chicken to fly on after the shot", [&] {
         RECT now = WindowRect(sprite);
@@ -1120,8 +1028,8 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
             r = WindowRect(sprite);
             return r.right - r.left == px(90) && r.left >= 20 && r.right <= screenWidth - 20;
         }, 20000));
-        test::ReadValue("CountMissedChicken", &escaped);
-        ASSERT_TRUE(Click((r.left + r.right) / 2, (r.top + r.bottom) / 2, 1));
+        test::ReadValue(kCountMissedChicken, &escaped);
+        ASSERT_TRUE(Click((r.left + r.right) / 2, (r.top + r.bottom) / 2)) << test::KeepScreen();
         ++presses;
         falling = test::WaitFor([&] { return WindowRect(sprite).right - WindowRect(sprite).left == px(100); }, 2000, true);
     }
@@ -1170,13 +1078,13 @@ TEST_P(Flight, AShotLeavesAHoleAHitFellsTheChickenAndQuittingGivesTheWindowBack)
     for (POINT d : inside)
         EXPECT_EQ(repaired.Colour(shot.x + px(d.x), shot.y + px(d.y)), victimColour) << d.x << "," << d.y;
 
-    EXPECT_EQ(Stored("CountHits"), 1u);
-    EXPECT_GT(Stored("TimeSum"), 0u);
-    EXPECT_NE(Stored("TimeSum"), 0xDEADBEEFu);
+    EXPECT_EQ(Stored(kCountHits), 1u);
+    EXPECT_GT(Stored(kTimeSum), 0u);
+    EXPECT_NE(Stored(kTimeSum), 0xDEADBEEFu);
     // The shot, the one over the hung window, and any press that missed the
     // chicken.
-    EXPECT_EQ(Stored("CountMissedShots"), static_cast<DWORD>(2 + presses - 1));
-    EXPECT_EQ(Stored("CountMissedChicken"), escaped) << "the hit was counted as a chicken missed";
+    EXPECT_EQ(Stored(kCountMissedShots), static_cast<DWORD>(2 + presses - 1));
+    EXPECT_EQ(Stored(kCountMissedChicken), escaped) << "the hit was counted as a chicken missed";
 
     if (!run.sound) return;
     // Before the bang the sink played the start-up and launch cackles, after

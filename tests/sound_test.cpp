@@ -44,30 +44,10 @@ using test::Wave;
 
 Wave ResourceWave(unsigned id) { return test::ResourceWave(GetModuleHandleA(nullptr), id); }
 
-int g_finds = 0;
-decltype(FindResourceA)* g_realFindResource = nullptr;
-HRSRC WINAPI CountFindResource(HMODULE module, LPCSTR name, LPCSTR type)
-{
-    ++g_finds;
-    return g_realFindResource(module, name, type);
-}
-
 using test::WaitFor;
 
-double Seconds(LARGE_INTEGER from)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart - from.QuadPart) / frequency.QuadPart;
-}
-
-LARGE_INTEGER Now()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t;
-}
+// Seconds since `from`, as NowMs gives it.
+double Seconds(double from) { return (test::NowMs() - from) / 1000; }
 
 }  // namespace
 
@@ -75,10 +55,10 @@ TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
 {
     SoundModule module(0);
     test::FakeSound play;
-    test::ImportHook find("KERNEL32.dll", "FindResourceA", &CountFindResource);
+    int finds = 0;
+    test::Spy<decltype(FindResourceA)> find("KERNEL32.dll", "FindResourceA");
+    find.note = [&](HMODULE, LPCSTR, LPCSTR) { ++finds; };
     ASSERT_TRUE(play.Installed() && find.Installed());
-    g_realFindResource = find.Original<decltype(FindResourceA)>();
-    g_finds = 0;
     for (unsigned id : {IDW_SHOT, IDW_SPARE, IDW_LAUNCH, IDW_HIT, 1, IDM_TRAY, 9999}) {
         for (int async : {0, 1}) {
             SCOPED_TRACE(testing::Message() << "id " << id << ", async " << async);
@@ -86,7 +66,7 @@ TEST(Sound, NothingIsLookedUpOrPlayedWithSoundsOff)
         }
     }
     EXPECT_TRUE(play.calls.empty());
-    EXPECT_EQ(0, g_finds);
+    EXPECT_EQ(0, finds);
 }
 
 TEST(Sound, AnIdWithoutAWaveIsSilence)
@@ -238,11 +218,10 @@ TEST(RealSoundFile, TheProgramPlaysTheLaunchSoundAtStartUp)
     for (int useSound : {1, 0}) {
         SCOPED_TRACE(testing::Message() << "UseSound " << useSound);
         test::CleanRegistry clean;
-        test::WriteValue("UseSound", useSound);
-        test::WriteValue("Speed", 1000);  // no chicken during the test
+        test::WriteValue(kUseSound, useSound);
+        test::WriteValue(kSpeed, 1000);  // no chicken during the test
         DeleteFileA(out.c_str());
         test::Process program(test::RuntimeExePath());
-        ASSERT_TRUE(program.Started());
         HWND background, sprite;
         ASSERT_TRUE(test::WaitForWindows(program, &background, &sprite));
         if (useSound) {
@@ -264,13 +243,13 @@ TEST(RealSoundPulse, ASynchronousSoundBlocksForItsLength)
     EXPECT_NE(0, PlaySoundResource(IDW_SPARE, 1));
 
     const double shot = ResourceWave(IDW_SHOT).Seconds();
-    LARGE_INTEGER start = Now();
+    double start = test::NowMs();
     EXPECT_NE(0, PlaySoundResource(IDW_SHOT, 1));
     EXPECT_LT(Seconds(start), shot / 2) << "an asynchronous sound returns at once";
 
     const double launch = ResourceWave(IDW_LAUNCH).Seconds();
     ASSERT_GT(launch, 1.0);
-    start = Now();
+    start = test::NowMs();
     EXPECT_NE(0, PlaySoundResource(IDW_LAUNCH, 0));
     const double blocked = Seconds(start);
     std::printf("launch sound %.3f s, blocked %.3f s\n", launch, blocked);
@@ -278,7 +257,7 @@ TEST(RealSoundPulse, ASynchronousSoundBlocksForItsLength)
     EXPECT_LT(blocked, launch + 3.0);
 
     g_settings.UseSound = 0;
-    start = Now();
+    start = test::NowMs();
     EXPECT_EQ(1, PlaySoundResource(IDW_LAUNCH, 0));
     EXPECT_LT(Seconds(start), launch / 2) << "with sounds off nothing plays";
 }

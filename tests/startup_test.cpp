@@ -15,19 +15,8 @@
 
 namespace {
 
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 using test::BackgroundWindows;
+using test::NowMs;
 using test::ExpectStored;
 using test::Process;
 using test::StoredValue;
@@ -35,7 +24,7 @@ using test::WaitForWindows;
 
 // A user with counters, chickens at once and no sound.
 const std::vector<StoredValue> kFlyingUser = {
-    {"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11}, {"CountMissedChicken", 2}};
+    {kSpeed, 1}, {kUseSound, 0}, {kCountHits, 7}, {kCountMissedShots, 11}, {kCountMissedChicken, 2}};
 
 using test::Screenshot;
 
@@ -46,7 +35,7 @@ HMODULE RuntimeArt()
     return module;
 }
 
-test::Dib Art(unsigned id) { return test::ParseDib(test::ResourceBytes(RuntimeArt(), MAKEINTRESOURCEA(2), id)); }
+test::Dib Art(unsigned id) { return test::ResourceDib(RuntimeArt(), id); }
 
 // Share of the chicken's pixels (mask 0) of the best-matching flying frame
 // that the screenshot shows at (left, top).
@@ -177,7 +166,6 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     // No TimeSum: it is there afterwards only if the quit wrote the statistics.
 
     Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
     const LONG exStyle = GetWindowLongA(background, GWL_EXSTYLE);
@@ -253,18 +241,17 @@ TEST_P(OnDesktop, ChickenFliesAcrossTheFrozenDesktopAndTheNextFollows)
     ASSERT_NE(STILL_ACTIVE, code) << "still running";
     EXPECT_EQ(0u, code);
     // One missed chicken; the second flight ended by the quit counts nothing.
-    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
-                  {"CountMissedChicken", 3}, {"TimeSum", 0}});
+    ExpectStored({{kSpeed, 1}, {kUseSound, 0}, {kCountHits, 7}, {kCountMissedShots, 11},
+                  {kCountMissedChicken, 3}, {kTimeSum, 0}});
 }
 
 TEST(Runtime, SecondCopyEndsAtOnceAndCloseRequestsAreIgnored)
 {
     test::CleanRegistry registry;
-    test::WriteValue("Speed", 600);
-    test::WriteValue("UseSound", 0);
+    test::WriteValue(kSpeed, 600);
+    test::WriteValue(kUseSound, 0);
 
     Process first(test::RuntimeExePath());
-    ASSERT_TRUE(first.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(first, &background, &sprite));
 
@@ -294,8 +281,8 @@ TEST(Runtime, SecondCopyEndsAtOnceAndCloseRequestsAreIgnored)
     EXPECT_EQ(0u, code);
     // Nothing was stored: the quit writes all four counters; the settings
     // are left as they were.
-    ExpectStored({{"Speed", 600}, {"UseSound", 0}, {"CountHits", 0}, {"CountMissedShots", 0},
-                  {"CountMissedChicken", 0}, {"TimeSum", 0}});
+    ExpectStored({{kSpeed, 600}, {kUseSound, 0}, {kCountHits, 0}, {kCountMissedShots, 0},
+                  {kCountMissedChicken, 0}, {kTimeSum, 0}});
 }
 
 // A copy of the program, deleted at scope end.
@@ -430,8 +417,8 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
     ASSERT_TRUE(HasBitmap(copy.Path(), IDB_FALL_MASK0 + 17)) << "only the one bitmap is gone";
 
     test::CleanRegistry registry;
-    test::WriteValues({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 5}, {"CountMissedShots", 6},
-                       {"CountMissedChicken", 8}});
+    test::WriteValues({{kSpeed, 1}, {kUseSound, 0}, {kCountHits, 5}, {kCountMissedShots, 6},
+                       {kCountMissedChicken, 8}});
 
     Process program(copy.Path());
     ASSERT_TRUE(program.Started());
@@ -445,8 +432,8 @@ TEST(Runtime, WithoutTheLastFallMaskTheProgramEndsSilently)
     ASSERT_TRUE(ended) << "still running";
     EXPECT_EQ(0u, code);
     EXPECT_EQ(0, windowsSeen);
-    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 5}, {"CountMissedShots", 6},
-                  {"CountMissedChicken", 8}, {"TimeSum", 0}});
+    ExpectStored({{kSpeed, 1}, {kUseSound, 0}, {kCountHits, 5}, {kCountMissedShots, 6},
+                  {kCountMissedChicken, 8}, {kTimeSum, 0}});
 }
 
 // Killed between flights, the program leaves the counts of every flight that
@@ -463,7 +450,6 @@ TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
     ASSERT_TRUE(size.Set()) << "the virtual desktop did not take 640x480";
 
     Process program(test::RuntimeExePath());
-    ASSERT_TRUE(program.Started());
     HWND background, sprite;
     ASSERT_TRUE(WaitForWindows(program, &background, &sprite));
     Sample s;
@@ -471,8 +457,8 @@ TEST(Runtime, CountersOfEndedFlightsSurviveAKill)
                               60000));
     ASSERT_TRUE(program.Running()) << "the program ended on its own";
     ASSERT_TRUE(program.Kill());
-    ExpectStored({{"Speed", 1}, {"UseSound", 0}, {"CountHits", 7}, {"CountMissedShots", 11},
-                  {"CountMissedChicken", 4}, {"TimeSum", 0}});
+    ExpectStored({{kSpeed, 1}, {kUseSound, 0}, {kCountHits, 7}, {kCountMissedShots, 11},
+                  {kCountMissedChicken, 4}, {kTimeSum, 0}});
 }
 
 }  // namespace

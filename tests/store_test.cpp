@@ -76,103 +76,11 @@ void ExpectDword(const char* name, uint32_t value)
     EXPECT_EQ(value, r.value) << name;
 }
 
-// Watches the store's registry calls (and forwards them), so that the order
-// of values, the sizes asked for and the access rights can be checked. Only
-// the product's calls may run while it is installed: the test helpers go
-// through the same import table.
-struct RegistryCall {
-    std::string op;    // "open", "create", "query", "set", "close"
-    std::string name;  // subkey or value name
-    DWORD access = 0;  // open/create: rights asked for
-    DWORD options = 0; // create: options
-    DWORD size = 0;    // query: buffer size offered; set: data size
-    DWORD type = 0;    // set: type written
-    uint32_t value = 0;
-    bool typeAsked = false;  // query: a type pointer was passed
-    bool rootIsCurrentUser = false;
-};
+using test::RegistryCall;
+using test::RegistrySpy;
 
-class RegistrySpy {
-public:
-    RegistrySpy()
-        : open_("ADVAPI32.dll", "RegOpenKeyExA", &Open),
-          create_("ADVAPI32.dll", "RegCreateKeyExA", &Create),
-          query_("ADVAPI32.dll", "RegQueryValueExA", &Query),
-          set_("ADVAPI32.dll", "RegSetValueExA", &Set),
-          close_("ADVAPI32.dll", "RegCloseKey", &Close)
-    {
-        active_ = this;
-    }
-    ~RegistrySpy() { active_ = nullptr; }
-    bool Installed() const
-    {
-        return open_.Installed() && create_.Installed() && query_.Installed() && set_.Installed() &&
-               close_.Installed();
-    }
-    std::vector<RegistryCall> calls;
-    LONG failCreate = ERROR_SUCCESS;  // non-zero: key creation fails with it
-
-private:
-    static LONG WINAPI Open(HKEY root, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result)
-    {
-        RegistryCall c;
-        c.op = "open";
-        c.name = subkey ? subkey : "";
-        c.access = access;
-        c.rootIsCurrentUser = root == HKEY_CURRENT_USER;
-        active_->calls.push_back(c);
-        return active_->open_.Original<decltype(RegOpenKeyExA)>()(root, subkey, options, access, result);
-    }
-    static LONG WINAPI Create(HKEY root, LPCSTR subkey, DWORD reserved, LPSTR cls, DWORD options, REGSAM access,
-                              LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
-    {
-        RegistryCall c;
-        c.op = "create";
-        c.name = subkey ? subkey : "";
-        c.access = access;
-        c.options = options;
-        c.rootIsCurrentUser = root == HKEY_CURRENT_USER;
-        active_->calls.push_back(c);
-        if (active_->failCreate != ERROR_SUCCESS) return active_->failCreate;
-        return active_->create_.Original<decltype(RegCreateKeyExA)>()(root, subkey, reserved, cls, options, access,
-                                                                      security, result, disposition);
-    }
-    static LONG WINAPI Query(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
-    {
-        RegistryCall c;
-        c.op = "query";
-        c.name = name ? name : "";
-        c.size = size ? *size : 0;
-        c.typeAsked = type != nullptr;
-        active_->calls.push_back(c);
-        return active_->query_.Original<decltype(RegQueryValueExA)>()(key, name, reserved, type, data, size);
-    }
-    static LONG WINAPI Set(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
-    {
-        RegistryCall c;
-        c.op = "set";
-        c.name = name ? name : "";
-        c.type = type;
-        c.size = size;
-        if (data && size >= 4) std::memcpy(&c.value, data, 4);
-        active_->calls.push_back(c);
-        return active_->set_.Original<decltype(RegSetValueExA)>()(key, name, reserved, type, data, size);
-    }
-    static LONG WINAPI Close(HKEY key)
-    {
-        RegistryCall c;
-        c.op = "close";
-        active_->calls.push_back(c);
-        return active_->close_.Original<decltype(RegCloseKey)>()(key);
-    }
-
-    static RegistrySpy* active_;
-    test::ImportHook open_, create_, query_, set_, close_;
-};
-RegistrySpy* RegistrySpy::active_ = nullptr;
-
-const std::vector<std::string> kSettingsOrder = {"UseSound", "Speed"};
-const std::vector<std::string> kCounterOrder = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
+const std::vector<std::string> kSettingsOrder = {kUseSound, kSpeed};
+const std::vector<std::string> kCounterOrder = {kCountHits, kCountMissedChicken, kCountMissedShots, kTimeSum};
 
 // Fresh modules at both ends, so no test sees another's records.
 struct FreshStore {
@@ -202,12 +110,12 @@ TEST(Store, FirstRunGivesTheDefaultsAndTheSaveLeavesOnlyTheCounters)
     // What a run counted reaches the registry at shut-down.
     g_statistics = Statistics{3, 11, 2, 1234};
     EXPECT_EQ(1, SaveStatistics());
-    EXPECT_EQ((std::vector<std::string>{"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}),
+    EXPECT_EQ((std::vector<std::string>{kCountHits, kCountMissedChicken, kCountMissedShots, kTimeSum}),
               SortedNames());
-    ExpectDword("CountHits", 3);
-    ExpectDword("CountMissedShots", 11);
-    ExpectDword("CountMissedChicken", 2);
-    ExpectDword("TimeSum", 1234);
+    ExpectDword(kCountHits, 3);
+    ExpectDword(kCountMissedShots, 11);
+    ExpectDword(kCountMissedChicken, 2);
+    ExpectDword(kTimeSum, 1234);
 }
 
 TEST(Store, SettingsAsStored)
@@ -219,16 +127,16 @@ TEST(Store, SettingsAsStored)
     };
     const Case cases[] = {
         {"key without the program's values", {}, 1, 60},
-        {"Speed 0 becomes 1", {{"Speed", REG_DWORD, Dword(0)}}, 1, 1},
-        {"only UseSound 0", {{"UseSound", REG_DWORD, Dword(0)}}, 0, 60},
-        {"both stored", {{"UseSound", REG_DWORD, Dword(0)}, {"Speed", REG_DWORD, Dword(5)}}, 0, 5},
-        {"UseSound kept as stored", {{"UseSound", REG_DWORD, Dword(7)}}, 7, 60},
-        {"largest Speed", {{"Speed", REG_DWORD, Dword(0xFFFFFFFFu)}}, 1, 0xFFFFFFFFu},
-        {"Speed as REG_BINARY of 4 bytes", {{"Speed", REG_BINARY, Dword(300)}}, 1, 300},
-        {"Speed 0 as REG_BINARY", {{"Speed", REG_BINARY, Dword(0)}}, 1, 1},
-        {"Speed of 8 bytes", {{"Speed", REG_QWORD, {7, 0, 0, 0, 0, 0, 0, 0}}}, 1, 60},
+        {"Speed 0 becomes 1", {{kSpeed, REG_DWORD, Dword(0)}}, 1, 1},
+        {"only UseSound 0", {{kUseSound, REG_DWORD, Dword(0)}}, 0, 60},
+        {"both stored", {{kUseSound, REG_DWORD, Dword(0)}, {kSpeed, REG_DWORD, Dword(5)}}, 0, 5},
+        {"UseSound kept as stored", {{kUseSound, REG_DWORD, Dword(7)}}, 7, 60},
+        {"largest Speed", {{kSpeed, REG_DWORD, Dword(0xFFFFFFFFu)}}, 1, 0xFFFFFFFFu},
+        {"Speed as REG_BINARY of 4 bytes", {{kSpeed, REG_BINARY, Dword(300)}}, 1, 300},
+        {"Speed 0 as REG_BINARY", {{kSpeed, REG_BINARY, Dword(0)}}, 1, 1},
+        {"Speed of 8 bytes", {{kSpeed, REG_QWORD, {7, 0, 0, 0, 0, 0, 0, 0}}}, 1, 60},
         {"UseSound of 8 bytes, Speed still read",
-         {{"UseSound", REG_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, {"Speed", REG_DWORD, Dword(9)}},
+         {{kUseSound, REG_BINARY, {0, 0, 0, 0, 0, 0, 0, 0}}, {kSpeed, REG_DWORD, Dword(9)}},
          1,
          9},
     };
@@ -254,17 +162,17 @@ TEST(Store, StatisticsAsStored)
     const Case cases[] = {
         {"key without the program's values", {}, {0, 0, 0, 0}},
         {"every counter distinct",
-         {{"CountHits", REG_DWORD, Dword(1)},
-          {"CountMissedChicken", REG_DWORD, Dword(2)},
-          {"CountMissedShots", REG_DWORD, Dword(3)},
-          {"TimeSum", REG_DWORD, Dword(4)}},
+         {{kCountHits, REG_DWORD, Dword(1)},
+          {kCountMissedChicken, REG_DWORD, Dword(2)},
+          {kCountMissedShots, REG_DWORD, Dword(3)},
+          {kTimeSum, REG_DWORD, Dword(4)}},
          {1, 3, 2, 4}},
-        {"only TimeSum", {{"TimeSum", REG_DWORD, Dword(4000)}}, {0, 0, 0, 4000}},
-        {"TimeSum as REG_BINARY of 4 bytes", {{"TimeSum", REG_BINARY, Dword(0x01020304)}}, {0, 0, 0, 0x01020304}},
+        {"only TimeSum", {{kTimeSum, REG_DWORD, Dword(4000)}}, {0, 0, 0, 4000}},
+        {"TimeSum as REG_BINARY of 4 bytes", {{kTimeSum, REG_BINARY, Dword(0x01020304)}}, {0, 0, 0, 0x01020304}},
         {"CountHits of 8 bytes, the others still read",
-         {{"CountHits", REG_QWORD, {5, 0, 0, 0, 0, 0, 0, 0}},
-          {"CountMissedShots", REG_DWORD, Dword(6)},
-          {"TimeSum", REG_DWORD, Dword(0xFFFFFFFFu)}},
+         {{kCountHits, REG_QWORD, {5, 0, 0, 0, 0, 0, 0, 0}},
+          {kCountMissedShots, REG_DWORD, Dword(6)},
+          {kTimeSum, REG_DWORD, Dword(0xFFFFFFFFu)}},
          {0, 6, 0, 0xFFFFFFFFu}},
     };
     for (const Case& c : cases) {
@@ -303,7 +211,7 @@ TEST(Store, RegistryCallsInOrder)
         SCOPED_TRACE(c.what);
         test::CleanRegistry clean;
         FreshStore fresh;
-        for (const char* name : {"UseSound", "Speed", "CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"})
+        for (const char* name : {kUseSound, kSpeed, kCountHits, kCountMissedChicken, kCountMissedShots, kTimeSum})
             test::WriteValue(name, 21);
         g_settings = Settings{0, 33};
         g_statistics = Statistics{1, 2, 3, 4};
@@ -357,12 +265,12 @@ TEST(Store, SavedValuesComeBackUnchanged)
         g_settings = settings[i];
         EXPECT_EQ(1, SaveStatistics());
         SaveSettings();
-        ExpectDword("CountHits", counters[i].CountHits);
-        ExpectDword("CountMissedShots", counters[i].CountMissedShots);
-        ExpectDword("CountMissedChicken", counters[i].CountMissedChicken);
-        ExpectDword("TimeSum", counters[i].TimeSum);
-        ExpectDword("UseSound", settings[i].UseSound);
-        ExpectDword("Speed", settings[i].Speed);
+        ExpectDword(kCountHits, counters[i].CountHits);
+        ExpectDword(kCountMissedShots, counters[i].CountMissedShots);
+        ExpectDword(kCountMissedChicken, counters[i].CountMissedChicken);
+        ExpectDword(kTimeSum, counters[i].TimeSum);
+        ExpectDword(kUseSound, settings[i].UseSound);
+        ExpectDword(kSpeed, settings[i].Speed);
 
         Store_Reset();
         LoadSettings();
@@ -382,24 +290,24 @@ TEST(Store, SaveSettingsCreatesTheKeyAndRewritesEveryTime)
     FreshStore fresh;
     g_settings = Settings{0, 17};
     SaveSettings();
-    EXPECT_EQ((std::vector<std::string>{"Speed", "UseSound"}), SortedNames());
-    ExpectDword("UseSound", 0);
-    ExpectDword("Speed", 17);
+    EXPECT_EQ((std::vector<std::string>{kSpeed, kUseSound}), SortedNames());
+    ExpectDword(kUseSound, 0);
+    ExpectDword(kSpeed, 17);
 
     // Unchanged settings are written again, over whatever the value was.
-    test::WriteRaw("Speed", "\x11\0\0\0\0\0\0\0", 8, REG_BINARY);
-    test::WriteValue("UseSound", 1);
+    test::WriteRaw(kSpeed, "\x11\0\0\0\0\0\0\0", 8, REG_BINARY);
+    test::WriteValue(kUseSound, 1);
     SaveSettings();
-    ExpectDword("UseSound", 0);
-    ExpectDword("Speed", 17);
+    ExpectDword(kUseSound, 0);
+    ExpectDword(kSpeed, 17);
 }
 
 TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
 {
     test::CleanRegistry clean;
     FreshStore fresh;
-    test::WriteValues({{"UseSound", 0}, {"Speed", 8}, {"CountHits", 7}, {"CountMissedChicken", 6},
-                       {"CountMissedShots", 5}, {"TimeSum", 4000}});
+    test::WriteValues({{kUseSound, 0}, {kSpeed, 8}, {kCountHits, 7}, {kCountMissedChicken, 6},
+                       {kCountMissedShots, 5}, {kTimeSum, 4000}});
     InitLanguage(GetModuleHandleA(nullptr));
     LoadSettings();
     LoadStatistics();
@@ -418,9 +326,9 @@ TEST(Store, ResetStatisticsPutsZerosInTheRegistryAtOnce)
     EXPECT_EQ(0u, g_statistics.CountMissedShots);
     EXPECT_EQ(0u, g_statistics.CountMissedChicken);
     EXPECT_EQ(0u, g_statistics.TimeSum);
-    for (const char* name : {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}) ExpectDword(name, 0);
-    ExpectDword("UseSound", 0);
-    ExpectDword("Speed", 8);
+    for (const char* name : {kCountHits, kCountMissedChicken, kCountMissedShots, kTimeSum}) ExpectDword(name, 0);
+    ExpectDword(kUseSound, 0);
+    ExpectDword(kSpeed, 8);
     EXPECT_EQ("Wingzap - 0 Milliseconds/Chicken", lastTip) << "the tooltip follows the reset";
 }
 

@@ -13,7 +13,7 @@
 
 #include "app/app.h"
 #include "flight/flight.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "store/store.h"
 #include "support.h"
@@ -27,10 +27,10 @@ namespace {
 const DWORD kFirstLayoutSize = sizeof(void*) == 4 ? 88 : 104;
 
 using test::FakeTray;
-using test::ProgramAs;
+using test::Program;
 using test::TrayCall;
 
-std::vector<std::string> g_steps;  // the shell's calls among others, in order
+test::StepLog g_log;  // the shell's calls among others, in order
 
 struct MessageBoxCall {
     HWND owner;
@@ -38,12 +38,18 @@ struct MessageBoxCall {
     UINT type;
 };
 std::vector<MessageBoxCall> g_boxes;
-int WINAPI FakeMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
-    g_boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", type});
-    g_steps.push_back("box");
-    return IDOK;
-}
+
+// MessageBoxA: the box is noted, and OK pressed.
+struct FakeMessageBox : test::Spy<decltype(MessageBoxA)> {
+    FakeMessageBox() : Spy("USER32.dll", "MessageBoxA")
+    {
+        answer = [](HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+            g_boxes.push_back({owner, text ? text : "(null)", caption ? caption : "(null)", type});
+            g_log.Add("box");
+            return IDOK;
+        };
+    }
+};
 
 // The text the system has for an error code, or "" when it has none.
 std::string SystemText(DWORD code)
@@ -56,23 +62,6 @@ std::string SystemText(DWORD code)
     return result;
 }
 
-// What the error path fetched and freed.
-std::vector<void*> g_fetched, g_freed;
-decltype(FormatMessageA)* g_realFormatMessage = nullptr;
-decltype(LocalFree)* g_realLocalFree = nullptr;
-DWORD WINAPI RecordFormatMessage(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
-                                 va_list* args)
-{
-    DWORD n = g_realFormatMessage(flags, source, id, language, buffer, size, args);
-    if (n && (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER)) g_fetched.push_back(*reinterpret_cast<char**>(buffer));
-    return n;
-}
-HLOCAL WINAPI RecordLocalFree(HLOCAL memory)
-{
-    g_freed.push_back(memory);
-    return g_realLocalFree(memory);
-}
-
 HICON Icon(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
@@ -81,8 +70,8 @@ std::string Repeat(char c, size_t n) { return std::string(n, c); }
 
 TEST(Tray, RecordsHandedToTheShell)
 {
-    ProgramAs program(0x0409);
-    ASSERT_TRUE(program.Installed());
+    Program program({}, 0x0409);
+    ASSERT_TRUE(program.Loaded());
     FakeTray shell;
     ASSERT_TRUE(shell.Installed());
     HWND owner = g_app.background;
@@ -134,8 +123,8 @@ TEST(Tray, RecordsHandedToTheShell)
 
 TEST(Tray, TipsAreCutTo63Characters)
 {
-    ProgramAs program(0x0409);
-    ASSERT_TRUE(program.Installed());
+    Program program({}, 0x0409);
+    ASSERT_TRUE(program.Loaded());
     const std::string long80 = Repeat('a', 40) + Repeat('b', 40);
     const struct {
         const char* what;
@@ -181,8 +170,8 @@ TEST(Tray, TooltipShowsTheMeanReactionTime)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tip);
-        ProgramAs program(c.locale);
-        ASSERT_TRUE(program.Installed());
+        Program program({}, c.locale);
+        ASSERT_TRUE(program.Loaded());
         g_statistics = Statistics{c.hits, 11, 13, c.timeSum};
         FakeTray shell;
         EXPECT_TRUE(UpdateTrayTooltip());
@@ -204,21 +193,28 @@ TEST(Tray, FailedAddShowsTheSystemsText)
                            static_cast<DWORD>(E_FAIL), 0x20001234 /* no system text */, 0};
     for (DWORD code : codes) {
         SCOPED_TRACE(testing::Message() << "error 0x" << std::hex << code);
-        ProgramAs program(0x0409);
-        ASSERT_TRUE(program.Installed());
+        Program program({}, 0x0409);
+        ASSERT_TRUE(program.Loaded());
         const std::string system = SystemText(code ? code : ERROR_TIMEOUT);
         g_boxes.clear();
-        g_fetched.clear();
-        g_freed.clear();
+        // What the error path fetched and freed.
+        std::vector<void*> fetched, freed;
         BOOL added;
         {
             FakeTray shell(FALSE, code);
-            test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
-            test::ImportHook format("KERNEL32.dll", "FormatMessageA", &RecordFormatMessage);
-            test::ImportHook release("KERNEL32.dll", "LocalFree", &RecordLocalFree);
+            FakeMessageBox box;
+            // Its va_list* as the char** it is: GCC drops that type's attributes in a template argument.
+            test::Spy<DWORD WINAPI(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, char**)> format("KERNEL32.dll",
+                                                                                           "FormatMessageA");
+            format.answer = [&](DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size,
+                                char** args) {
+                DWORD n = format.Real(flags, source, id, language, buffer, size, args);
+                if (n && (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER)) fetched.push_back(*reinterpret_cast<char**>(buffer));
+                return n;
+            };
+            test::Spy<decltype(LocalFree)> release("KERNEL32.dll", "LocalFree");
+            release.note = [&](HLOCAL memory) { freed.push_back(memory); };
             ASSERT_TRUE(box.Installed() && format.Installed() && release.Installed());
-            g_realFormatMessage = format.Original<decltype(FormatMessageA)>();
-            g_realLocalFree = release.Original<decltype(LocalFree)>();
             added = AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage());
             EXPECT_TRUE(g_boxes.empty()) << "the add itself tells nobody: start-up may try again";
             SetLastError(ERROR_SUCCESS);  // what other calls leave before the user is told
@@ -232,12 +228,12 @@ TEST(Tray, FailedAddShowsTheSystemsText)
         EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), shown.type);
         if (!system.empty()) {
             EXPECT_EQ(system, shown.text);
-            ASSERT_EQ(1u, g_fetched.size());
-            EXPECT_EQ(g_fetched, g_freed) << "the fetched text is freed, and nothing else";
+            ASSERT_EQ(1u, fetched.size());
+            EXPECT_EQ(fetched, freed) << "the fetched text is freed, and nothing else";
         } else {
             EXPECT_FALSE(shown.text.empty());
-            EXPECT_TRUE(g_fetched.empty());
-            EXPECT_TRUE(g_freed.empty()) << "only a text that was fetched is freed";
+            EXPECT_TRUE(fetched.empty());
+            EXPECT_TRUE(freed.empty()) << "only a text that was fetched is freed";
         }
         // A failed add leaves nothing for a restarted shell to bring back.
         FakeTray shell;
@@ -263,8 +259,8 @@ TEST(Tray, IconReturnsWhenTheTaskbarIsCreatedAgain)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ProgramAs program(0x0407);
-        ASSERT_TRUE(program.Installed());
+        Program program({}, 0x0407);
+        ASSERT_TRUE(program.Loaded());
         FakeTray shell;
         ASSERT_TRUE(AddTrayIcon(g_app.background, kTrayIconId, Icon(IDI_ENABLED), "Wingzap", TaskIconMessage()));
         g_statistics = Statistics{7, 1, 1, 4000};
@@ -306,21 +302,21 @@ struct LoopDrive {
     FakeTray* shell;
     test::FakeTickCount* clock;
 } g_drive;
-decltype(GetMessageA)* g_realGetMessage = nullptr;
 
-BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
+// The loop's calls, each the next turn of the drive.
+BOOL DriveTurn(test::Spy<decltype(GetMessageA)>& loop, LPMSG msg, HWND window, UINT first, UINT last)
 {
     if (g_app.waitingForTaskbar) {
         if (++g_drive.turns > 100) {
             g_drive.strayed = true;  // should it wait for ever
             PostQuitMessage(0);
         } else if (g_drive.turns == g_drive.announceAt) {
-            g_steps.push_back("taskbar created");
+            g_log.Add("taskbar created");
             g_drive.shell->failures = 0;
             SendMessageA(g_app.background, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             PostMessageA(g_app.background, WM_NULL, 0, 0);  // the next turn comes
         } else {
-            g_steps.push_back("tick");
+            g_log.Add("tick");
             g_drive.clock->now += 2000;
             PostMessageA(g_app.background, WM_TIMER, kTaskbarTimer, 0);
         }
@@ -328,7 +324,7 @@ BOOL WINAPI DrivingGetMessage(LPMSG msg, HWND window, UINT first, UINT last)
         g_drive.quitPosted = true;
         PostMessageA(g_app.background, WM_COMMAND, CMD_QUIT, 0);
     }
-    return g_realGetMessage(msg, window, first, last);
+    return loop.Real(msg, window, first, last);
 }
 }  // namespace
 
@@ -365,33 +361,35 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         SCOPED_TRACE(c.what);
         test::CleanRegistry clean;
         test::ResetAllModules();
-        test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 2}, {"TimeSum", 10}});
+        test::WriteValues({{kUseSound, 0}, {kSpeed, 1000}, {kCountHits, 2}, {kTimeSum, 10}});
         g_boxes.clear();
-        g_steps.clear();
+        g_log.Clear();
         test::PrivateMutex mutex;
         int result = -1;
         {
             FakeTray shell(c.failures < 0 ? FALSE : TRUE, ERROR_TIMEOUT, c.failures < 0 ? 0 : c.failures, c.kept);
-            shell.then = [](const TrayCall& call) { g_steps.push_back(test::Step(call)); };
+            shell.then = [](const TrayCall& call) { g_log.Add(test::Step(call)); };
             // The background window's timers are noted, not armed: the drive fires them.
             test::FakeTimers timers(false);
             timers.then = [](const test::TimerCall& call) {
-                if (call.window && call.window == g_app.background) g_steps.push_back(test::Step(call));
+                if (call.window && call.window == g_app.background) g_log.Add(test::Step(call));
             };
             test::FakeTickCount clock(0xFFFFF000u);  // the tick count wraps meanwhile
             g_drive = LoopDrive{c.announceAt, 0, false, false, &shell, &clock};
-            test::ImportHook box("USER32.dll", "MessageBoxA", &FakeMessageBox);
-            test::ImportHook loop("USER32.dll", "GetMessageA", &DrivingGetMessage);
+            FakeMessageBox box;
+            test::Spy<decltype(GetMessageA)> loop("USER32.dll", "GetMessageA");
+            loop.answer = [&loop](LPMSG msg, HWND window, UINT first, UINT last) {
+                return DriveTurn(loop, msg, window, first, last);
+            };
             ASSERT_TRUE(shell.Installed() && box.Installed() && mutex.Installed() && loop.Installed() &&
                         clock.Installed() && timers.Installed());
-            g_realGetMessage = loop.Original<decltype(GetMessageA)>();
             result = WingzapMain(GetModuleHandleA(nullptr));
         }
         EXPECT_EQ(0, result);
         EXPECT_FALSE(g_drive.strayed) << "still waiting after 100 turns";
         // The first chicken's delay is drawn once the icon is there (41 mod
         // 1000 + 500 s); the tooltip comes first.
-        EXPECT_EQ(c.steps, g_steps);
+        EXPECT_EQ(c.steps, g_log.Whats());
         if (c.failures < 0) {
             ASSERT_EQ(1u, g_boxes.size());
             EXPECT_EQ(nullptr, g_boxes[0].owner);
@@ -403,18 +401,12 @@ TEST(Tray, StartUpWaitsTwoMinutesForTheTaskbar)
         }
         // The shut-down wrote the counters back either way.
         DWORD hits = 0, timeSum = 0;
-        EXPECT_TRUE(test::ReadValue("CountHits", &hits));
-        EXPECT_TRUE(test::ReadValue("TimeSum", &timeSum));
+        EXPECT_TRUE(test::ReadValue(kCountHits, &hits));
+        EXPECT_TRUE(test::ReadValue(kTimeSum, &timeSum));
         EXPECT_EQ(2u, hits);
         EXPECT_EQ(10u, timeSum);
 
-        // Leave the process as a fresh one: no windows, no single-instance guard.
-        HWND background = g_app.background;
-        test::ResetAllModules();
-        if (background) DestroyWindow(background);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+        test::LeaveProgram();  // no windows, and the single-instance guard closed below
         ASSERT_NE(nullptr, mutex.handle);
         EXPECT_EQ(kMutexName, mutex.name);
     }
@@ -445,9 +437,7 @@ std::vector<uint32_t> Pixels(HBITMAP bitmap, int size)
 {
     std::vector<uint32_t> pixels(size * size);
     BITMAPINFO info = test::TopDownInfo(size, size);
-    HDC dc = GetDC(nullptr);
-    GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
+    GetDIBits(ScreenDc().get(), bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
     for (uint32_t& p : pixels) p &= 0xFFFFFF;
     return pixels;
 }
@@ -459,12 +449,10 @@ Picture IconPicture(int id)
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     ICONINFO info = {};
     if (!icon || !GetIconInfo(icon, &info)) return picture;
+    const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
     picture.size = 16;
-    picture.color = Pixels(info.hbmColor, 16);
-    std::vector<uint32_t> mask = Pixels(info.hbmMask, 16);
-    for (uint32_t m : mask) picture.opaque.push_back(m == 0);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    picture.color = Pixels(colour.get(), 16);
+    for (uint32_t m : Pixels(mask.get(), 16)) picture.opaque.push_back(m == 0);
     DestroyIcon(icon);
     return picture;
 }
@@ -493,7 +481,7 @@ RECT TaskbarArea()
 }
 
 // Keeps the taskbar as it is now in the test folder.
-void SaveTaskbar(const char* name) { test::SaveBmp(test::CaptureScreen(TaskbarArea()), test::TestDir() + "/" + name); }
+void SaveTaskbar(const char* name) { test::SaveScreenshot(test::CaptureScreen(TaskbarArea()), name); }
 
 using test::WaitFor;
 
@@ -510,8 +498,6 @@ bool TrayShows(int iconId)
     static Picture pictures[2] = {IconPicture(IDI_ENABLED), IconPicture(IDI_DISABLED)};
     return Shows(test::CaptureScreen(TaskbarArea()), pictures[iconId == IDI_DISABLED]);
 }
-
-const char* const kStatisticNames[] = {"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"};
 
 }  // namespace
 
@@ -538,8 +524,9 @@ TEST(RealTray, FirstRunShowsTheIconAndStoresOnlyTheCounters)
 
     std::vector<std::string> names = test::ValueNames();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"CountHits", "CountMissedChicken", "CountMissedShots", "TimeSum"}), names);
-    for (const char* name : kStatisticNames) {
+    EXPECT_EQ((std::vector<std::string>{kCountHits, kCountMissedChicken, kCountMissedShots, kTimeSum}), names);
+    for (const auto& counter : kCounterValues) {
+        const char* name = counter.name;
         DWORD value = 99, type = 0;
         EXPECT_TRUE(test::ReadValue(name, &value, &type)) << name;
         EXPECT_EQ(DWORD(REG_DWORD), type) << name;
@@ -553,9 +540,9 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 {
     test::CleanRegistry clean;
     // Speed 1000: no chicken during the test.
-    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"CountMissedChicken", 3}});
-    test::WriteValue("TimeSum", 4000, REG_BINARY);  // rewritten as a DWORD by the first shut-down
-    // "CountMissedShots" missing: the first shut-down adds it.
+    test::WriteValues({{kUseSound, 0}, {kSpeed, 1000}, {kCountHits, 7}, {kCountMissedChicken, 3}});
+    test::WriteValue(kTimeSum, 4000, REG_BINARY);  // rewritten as a DWORD by the first shut-down
+    // kCountMissedShots missing: the first shut-down adds it.
     const std::string tip = "Wingzap - 571 Milliseconds/Chicken";
 
     for (int run = 1; run <= 2; ++run) {
@@ -597,13 +584,14 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
         const DWORD expected[] = {7, 3, 0, 4000};
         for (int i = 0; i < 4; ++i) {
             DWORD value = 99, type = 0;
-            EXPECT_TRUE(test::ReadValue(kStatisticNames[i], &value, &type)) << kStatisticNames[i];
-            EXPECT_EQ(DWORD(REG_DWORD), type) << kStatisticNames[i];
-            EXPECT_EQ(expected[i], value) << kStatisticNames[i];
+            const char* name = kCounterValues[i].name;
+            EXPECT_TRUE(test::ReadValue(name, &value, &type)) << name;
+            EXPECT_EQ(DWORD(REG_DWORD), type) << name;
+            EXPECT_EQ(expected[i], value) << name;
         }
         DWORD useSound = 99, speed = 99;
-        EXPECT_TRUE(test::ReadValue("UseSound", &useSound));
-        EXPECT_TRUE(test::ReadValue("Speed", &speed));
+        EXPECT_TRUE(test::ReadValue(kUseSound, &useSound));
+        EXPECT_TRUE(test::ReadValue(kSpeed, &speed));
         EXPECT_EQ(0u, useSound);
         EXPECT_EQ(1000u, speed);
     }
@@ -612,7 +600,7 @@ TEST(RealTray, StatisticsAndSettingsSurviveARestart)
 TEST(RealTray, GermanUserGetsTheGermanTooltip)
 {
     test::CleanRegistry clean;
-    test::WriteValues({{"UseSound", 0}, {"Speed", 1000}, {"CountHits", 7}, {"TimeSum", 4000}});
+    test::WriteValues({{kUseSound, 0}, {kSpeed, 1000}, {kCountHits, 7}, {kTimeSum, 4000}});
     const std::string german = "Wingzap - 571 Millisekunden/Huhn", english = "Wingzap - 571 Milliseconds/Chicken";
     const int germanBefore = TipCount(german), englishBefore = TipCount(english);
     test::Process program(test::RuntimeExePath(), "de_DE.UTF-8");

@@ -3,7 +3,7 @@
 #include "flight/flight.h"
 #include "flight/monitors.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "res/sound.h"
@@ -138,7 +138,7 @@ int Run()
 {
     g_app.trayIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
     PlaySoundResource(IDW_LAUNCH, 0);
-    FreezeScreen();  // the first launch picks its row with this screen size
+    FreezeForFlight();  // the first launch picks its row with this screen size
     if (!CreateAppWindows()) return 0;
     WatchSession(g_app.background);
     LetTheShellThrough(g_app.background);
@@ -223,7 +223,7 @@ LRESULT CALLBACK SpriteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_SETCURSOR: return OnSetCursor();
-    case WM_PAINT: return PaintSprite(window);
+    case WM_PAINT: return OnSpritePaint(window);
     case WM_ERASEBKGND: return OnEraseBackground();
     case WM_LBUTTONDOWN: return OnSpriteClick(lParam);
     case WM_CLOSE: return 0;

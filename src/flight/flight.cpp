@@ -4,7 +4,7 @@
 #include "flight/fullscreen.h"
 #include "flight/monitors.h"
 #include "flight/presence.h"
-#include "flight/screen.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "res/sound.h"
 #include "store/store.h"
@@ -25,6 +25,11 @@ static const int kRowTop = 20, kRowBottom = 10;
 int32_t FlightPixels(int32_t basePixels)
 {
     return MulDiv(basePixels, g_flight.dpi, kBaseDpi);
+}
+
+int FreezeForFlight()
+{
+    return FreezeScreen(FlightPixels(kFallWidth), FlightPixels(kFallHeight));
 }
 
 int NextRandom()
@@ -85,21 +90,28 @@ void LaunchChicken()
     const int32_t width = FlightPixels(kFlyWidth);
     if (g_flight.direction > 0) {
         g_flight.spriteX = g_flight.band.left - width;
-        g_flight.bank = ShownBank(g_screen.RightBank);
+        g_flight.bank = ShownBank(kRightBank);
     } else {
         g_flight.spriteX = g_flight.band.right + width;
-        g_flight.bank = ShownBank(g_screen.LeftBank);
+        g_flight.bank = ShownBank(kLeftBank);
     }
-    if (!FreezeScreen()) {
+    if (!FreezeForFlight()) {
         // A screen that cannot be read (the secure desktop): given up before
         // anything shows, its draws spent, the timer left to fire again.
         g_flight.flying = 0;
         return;
     }
     KillTimer(g_app.background, g_flight.launchTimerId);
-    SetCursor(g_screen.CrosshairCursor);  // at once, before the pointer moves
+    ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
+}
+
+// The frame selected last; none before the first launch, which has never
+// selected one.
+static SpriteFrame ShownFrame()
+{
+    return g_flight.step != 0 ? SelectedFrame() : SpriteFrame{};
 }
 
 // Moves the sprite window and draws it before the tick ends.
@@ -108,18 +120,16 @@ static void ShowSprite(int width, int height)
     g_flight.spriteWidth = width;
     g_flight.spriteHeight = height;
     MoveSprite(g_flight.spriteX, g_flight.spriteY, width, height);
-    DrawSprite(g_app.sprite);
+    DrawSprite(g_app.sprite, width, height, ShownFrame());
 }
 
 static void FallTick()
 {
     if (g_flight.fallCounter <= 0) {
-        EndFlight();
-        SaveStatistics();  // the hit, counted and shown when it landed
-        ScheduleNextChicken();
+        CloseFlight(kLanded);  // the hit, counted and shown when it was made
         return;
     }
-    SelectFrame(*ShownBank(g_screen.FallBank), kFallTicks - g_flight.fallCounter);
+    SelectFrame(*ShownBank(kFallBank), kFallTicks - g_flight.fallCounter);
     g_flight.spriteY += FlightPixels(kFallStep);
     ShowSprite(FlightPixels(kFallWidth), FlightPixels(kFallHeight));
     g_flight.fallCounter -= 1;
@@ -146,17 +156,6 @@ void AnimationTick()
         FlyTick();
 }
 
-// A flight's counts reach the registry when it ends, not only at the quit:
-// a crash, a kill or a power cut loses at most the flight in progress.
-static void MissedChicken()
-{
-    AddMissedChicken();
-    EndFlight();
-    UpdateTrayTooltip();
-    SaveStatistics();
-    ScheduleNextChicken();
-}
-
 // The chicken crosses its monitor's band: it appears at the near edge and is
 // missed a window's width beyond the far one.
 void MoveStep()
@@ -169,7 +168,7 @@ void MoveStep()
         g_flight.spriteX += g_flight.step;
         if (g_flight.spriteX + width > band.left && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
         if (g_flight.spriteX > band.right + width) {
-            MissedChicken();
+            CloseFlight(kEscaped);
             return;
         }
         // The band the window is about to cover, fresh from the live screen.
@@ -178,7 +177,7 @@ void MoveStep()
         g_flight.spriteX -= g_flight.step;
         if (g_flight.spriteX < band.right && g_flight.appearanceTick == 0) g_flight.appearanceTick = GetTickCount();
         if (g_flight.spriteX < band.left - 2 * width) {
-            MissedChicken();
+            CloseFlight(kEscaped);
             return;
         }
         if (g_flight.appearanceTick != 0) RefreshSnapshotStrip(g_flight.spriteX, g_flight.spriteY, g_flight.step, h);
@@ -198,21 +197,23 @@ void EndFlight()
     ReleaseScreen();
 }
 
-// A flight nobody can follow to its end: over at once, no chicken counted
-// as missed, its shots stored, the next chicken scheduled.
-static void AbandonFlight()
+void CloseFlight(FlightEnd how, void (*meanwhile)())
 {
+    if (how == kEscaped) AddMissedChicken();
     EndFlight();
+    if (how == kEscaped) UpdateTrayTooltip();
     SaveStatistics();
+    if (meanwhile) meanwhile();
     ScheduleNextChicken();
 }
 
-// Locked or its console taken away, the session shows this flight to nobody.
+// Locked or its console taken away, the session shows this flight to nobody:
+// it ends at once, no chicken counted as missed.
 LRESULT OnSessionChange(WPARAM event)
 {
     if (!g_flight.flying) return 0;
     if (event != WTS_SESSION_LOCK && event != WTS_CONSOLE_DISCONNECT && event != WTS_REMOTE_DISCONNECT) return 0;
-    AbandonFlight();
+    CloseFlight(kCut);
     return 0;
 }
 
@@ -223,7 +224,7 @@ LRESULT OnSessionChange(WPARAM event)
 // system has its new layout before it sends this.
 LRESULT OnDisplayChange()
 {
-    if (g_flight.flying) AbandonFlight();
+    if (g_flight.flying) CloseFlight(kCut);
     return 0;
 }
 
@@ -233,6 +234,17 @@ LRESULT OnFlightTimer(WPARAM timer)
         LaunchChicken();
     else if (timer == kAnimationTimer)
         AnimationTick();
+    return 0;
+}
+
+LRESULT OnSpritePaint(HWND sprite)
+{
+    return PaintSprite(sprite, g_flight.spriteWidth, g_flight.spriteHeight, ShownFrame());
+}
+
+LRESULT OnSetCursor()
+{
+    ShowPointer(g_flight.flying != 0);
     return 0;
 }
 

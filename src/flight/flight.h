@@ -5,11 +5,10 @@
 
 #include <cstdint>
 
-struct FrameBank;
+#include "flight/art.h"
 
-// The sprite window's sizes at 96 dpi: a flying chicken, and a falling one;
-// a falling chicken's drop per tick.
-enum { kFlyWidth = 90, kFlyHeight = 60, kFallWidth = 100, kFallHeight = 90, kFallStep = 4 };
+// A falling chicken's drop per tick, at 96 dpi.
+enum { kFallStep = 4 };
 
 struct FlightState {
     int32_t flying = 0;       // from LaunchChicken to EndFlight, the fall included
@@ -34,6 +33,10 @@ enum { kTickMilliseconds = 50, kFallTicks = 19 };
 // A size of the art at 96 dpi, at the DPI of this flight's monitor.
 int32_t FlightPixels(int32_t basePixels);
 
+// The screen frozen for this flight's DPI, with room to compose its
+// falling chicken, the larger frame.
+int FreezeForFlight();
+
 int NextRandom();
 UINT_PTR ScheduleNextChicken();
 void LaunchChicken();
@@ -42,11 +45,26 @@ void MoveStep();
 // A hit: the next tick shows the first frame of the fall.
 void StartFall();
 void EndFlight();
+// How a flight ended for good: the chicken landed after a hit, escaped
+// past the far edge, or the flight was cut short (a lock, a new display,
+// the options key) with no chicken counted.
+enum FlightEnd { kLanded, kEscaped, kCut };
+// The flight over for good: ended, an escaped chicken counted and shown,
+// the counts stored, and the next chicken scheduled. A crash, a kill or a
+// power cut loses at most the flight in progress. `meanwhile`, where given,
+// runs once the counts are stored and before the next chicken is drawn:
+// the options dialog, whose new speed that chicken takes.
+void CloseFlight(FlightEnd how, void (*meanwhile)() = nullptr);
 // WM_WTSSESSION_CHANGE of the background window.
 LRESULT OnSessionChange(WPARAM event);
 // WM_DISPLAYCHANGE of the background window.
 LRESULT OnDisplayChange();
 // WM_TIMER of the background window.
 LRESULT OnFlightTimer(WPARAM timer);
+// WM_PAINT of the sprite window.
+LRESULT OnSpritePaint(HWND sprite);
+// WM_SETCURSOR of both windows: the crosshair during a flight, the fall
+// included, else the arrow.
+LRESULT OnSetCursor();
 
 void Flight_Reset();

@@ -1,5 +1,6 @@
 #include "flight/monitors.h"
 
+#include "app/gdi.h"
 #include "app/platform.h"
 
 RECT VirtualScreen()
@@ -15,9 +16,8 @@ RECT VirtualScreen()
 // The screen's logical DPI: the one DPI there is before Windows 8.1.
 static int SystemDpi()
 {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
+    const ScreenDc screen;
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
     return dpi > 0 ? dpi : kBaseDpi;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/gdi.h"
 #include "flight/monitors.h"
 
 HoleState g_holes;
@@ -79,13 +80,10 @@ static DWORD OwnerProcess(HWND window)
 }
 
 // A copy of the window's own region, or none when it has none.
-static HRGN CopyOwnRegion(HWND window)
+static Region CopyOwnRegion(HWND window)
 {
-    HRGN copy = CreateRectRgn(0, 0, 0, 0);
-    if (copy && GetWindowRgn(window, copy) == ERROR) {
-        DeleteObject(copy);
-        copy = nullptr;
-    }
+    Region copy(CreateRectRgn(0, 0, 0, 0));
+    if (copy && GetWindowRgn(window, copy.get()) == ERROR) copy.Reset();
     return copy;
 }
 
@@ -95,16 +93,17 @@ static bool SameRegion(HRGN a, HRGN b)
     return EqualRgn(a, b) != FALSE;
 }
 
-static void Replace(HRGN& kept, HRGN region)
+// The entry's region from now on; the one it had goes.
+static void Keep(HRGN& kept, Region region)
 {
-    if (kept) DeleteObject(kept);
-    kept = region;
+    const Region old(kept);
+    kept = region.Release();
 }
 
 static void Forget(HoledWindow& h)
 {
-    Replace(h.original, nullptr);
-    Replace(h.lastSet, nullptr);
+    Keep(h.original, Region());
+    Keep(h.lastSet, Region());
 }
 
 // The window's entry, or none. An entry whose handle now names a window of
@@ -132,40 +131,35 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
     // the screen or one whose corner lies at negative coordinates).
-    HRGN own = CopyOwnRegion(window);
+    Region own = CopyOwnRegion(window);
     // A window that set a shape of its own since its last hole keeps that
     // one at the repair.
-    const bool ownShape = !entry || !SameRegion(own, entry->lastSet);
-    HRGN shape = own ? own : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top);
+    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet);
+    const Region box(own ? nullptr : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top));
+    const HRGN shape = own ? own.get() : box.get();
     // A right-to-left window's region runs from its right edge.
     const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
     int cy = g_holes.ShotPoint.y - r.top;
     const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
-    HRGN hole = CreateEllipticRgn(left, top, left + d, top + d);
-    HRGN result = CreateRectRgn(0, 0, 0, 0);
+    const Region hole(CreateEllipticRgn(left, top, left + d, top + d));
+    Region result(CreateRectRgn(0, 0, 0, 0));
     // A window the list has no room for would keep a hole that no repair
     // gives back: it gets none.
-    if (shape && hole && result && CombineRgn(result, shape, hole, RGN_DIFF) != ERROR && Answers(window) &&
-        (entry || MakeRoom(g_holes.HoledWindowList, g_holes.holedCount, g_holes.holedRoom)) &&
-        SetWindowRgn(window, result, TRUE)) {
-        result = nullptr;  // the system's now
+    if (shape && hole && result && CombineRgn(result.get(), shape, hole.get(), RGN_DIFF) != ERROR &&
+        Answers(window) && (entry || MakeRoom(g_holes.HoledWindowList, g_holes.holedCount, g_holes.holedRoom)) &&
+        SetWindowRgn(window, result.get(), TRUE)) {
+        result.Release();  // the system's now
         if (!entry) {
             HoledWindow* list = g_holes.HoledWindowList;
             std::memmove(&list[1], &list[0], g_holes.holedCount++ * sizeof *list);
             list[0] = HoledWindow{window, OwnerProcess(window), nullptr, nullptr};
             entry = &list[0];
         }
-        if (ownShape) {
-            Replace(entry->original, own);
-            if (shape == own) shape = nullptr;
-        }
+        if (ownShape) Keep(entry->original, std::move(own));
         // As the system keeps it, which may differ from what it was given.
-        Replace(entry->lastSet, CopyOwnRegion(window));
+        Keep(entry->lastSet, CopyOwnRegion(window));
     }
-    if (result) DeleteObject(result);
-    if (hole) DeleteObject(hole);
-    if (shape) DeleteObject(shape);
     return TRUE;
 }
 
@@ -173,9 +167,9 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
 // it set itself since stays.
 static void GiveBack(HoledWindow& h)
 {
-    HRGN now = CopyOwnRegion(h.window);
-    if (SameRegion(now, h.lastSet) && SetWindowRgn(h.window, h.original, TRUE)) h.original = nullptr;  // the system's
-    if (now) DeleteObject(now);
+    const Region now = CopyOwnRegion(h.window);
+    if (SameRegion(now.get(), h.lastSet) && SetWindowRgn(h.window, h.original, TRUE))
+        h.original = nullptr;  // the system's
 }
 
 void RepairWindows()

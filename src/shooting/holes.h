@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+// Moved about in its list as bytes: its regions are plain handles, which
+// the list owns (holes.cpp keeps and drops them through Region owners).
 struct HoledWindow {
     HWND window;
     DWORD process;  // the window's owner: a recycled handle naming another program's window is not ours

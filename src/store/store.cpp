@@ -7,16 +7,15 @@ Statistics g_statistics;
 
 const char* const kRegistryKey = "Software\\Wingzap";
 
-// The stored order of the statistics values; reads and writes keep it.
-struct CounterValue {
-    const char* name;
-    uint32_t Statistics::*field;
+const StoredField<Settings> kSettingValues[2] = {
+    {kUseSound, &Settings::UseSound},
+    {kSpeed, &Settings::Speed},
 };
-static const CounterValue kCounters[] = {
-    {"CountHits", &Statistics::CountHits},
-    {"CountMissedChicken", &Statistics::CountMissedChicken},
-    {"CountMissedShots", &Statistics::CountMissedShots},
-    {"TimeSum", &Statistics::TimeSum},
+const StoredField<Statistics> kCounterValues[4] = {
+    {kCountHits, &Statistics::CountHits},
+    {kCountMissedChicken, &Statistics::CountMissedChicken},
+    {kCountMissedShots, &Statistics::CountMissedShots},
+    {kTimeSum, &Statistics::TimeSum},
 };
 
 // Neither the type nor the size is looked at: a 4-byte REG_BINARY reads like
@@ -42,55 +41,54 @@ static uint32_t NeverZero(uint32_t speed)
     return speed == 0 ? 1 : speed;
 }
 
-static HKEY OpenForWriting()
+// Every value of the table that the key holds, into `record`. 0 when the
+// key is not there, and `record` keeps its defaults.
+template <typename Record, size_t N>
+static int Load(const StoredField<Record> (&values)[N], Record& record)
+{
+    record = Record{};
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+    for (const StoredField<Record>& v : values) QueryValue(key, v.name, &(record.*v.field));
+    RegCloseKey(key);
+    return 1;
+}
+
+// Every value of the table, the key made where it is not there yet; 0 when
+// it cannot be.
+template <typename Record, size_t N>
+static int Save(const StoredField<Record> (&values)[N], const Record& record)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+        return 0;
+    for (const StoredField<Record>& v : values) SetValue(key, v.name, record.*v.field);
+    RegCloseKey(key);
+    return 1;
 }
 
+// A first run has no key: the defaults, and a success.
 int LoadSettings()
 {
-    g_settings = Settings{};
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return 1;
-    QueryValue(key, "UseSound", &g_settings.UseSound);
-    QueryValue(key, "Speed", &g_settings.Speed);
+    Load(kSettingValues, g_settings);
     g_settings.Speed = NeverZero(g_settings.Speed);
-    RegCloseKey(key);
     return 1;
 }
 
 int LoadStatistics()
 {
-    g_statistics = Statistics{};
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return 0;
-    for (const CounterValue& c : kCounters) QueryValue(key, c.name, &(g_statistics.*c.field));
-    RegCloseKey(key);
-    return 1;
+    return Load(kCounterValues, g_statistics);
 }
 
 void SaveSettings()
 {
-    HKEY key = OpenForWriting();
-    if (!key) return;
-    SetValue(key, "UseSound", g_settings.UseSound);
-    SetValue(key, "Speed", g_settings.Speed);
-    RegCloseKey(key);
+    Save(kSettingValues, g_settings);
 }
 
 int SaveStatistics()
 {
-    HKEY key = OpenForWriting();
-    if (!key) return 0;
-    for (const CounterValue& c : kCounters) SetValue(key, c.name, g_statistics.*c.field);
-    RegCloseKey(key);
-    return 1;
+    return Save(kCounterValues, g_statistics);
 }
 
 void ResetStatistics()

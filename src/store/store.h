@@ -22,6 +22,23 @@ extern Statistics g_statistics;
 
 extern const char* const kRegistryKey;  // "Software\\Wingzap"
 
+// The values' names in the key.
+inline constexpr char kUseSound[] = "UseSound";
+inline constexpr char kSpeed[] = "Speed";
+inline constexpr char kCountHits[] = "CountHits";
+inline constexpr char kCountMissedChicken[] = "CountMissedChicken";
+inline constexpr char kCountMissedShots[] = "CountMissedShots";
+inline constexpr char kTimeSum[] = "TimeSum";
+
+// A record's values in their stored order; reads and writes keep it.
+template <typename Record>
+struct StoredField {
+    const char* name;
+    uint32_t Record::*field;
+};
+extern const StoredField<Settings> kSettingValues[2];
+extern const StoredField<Statistics> kCounterValues[4];
+
 int LoadSettings();
 int LoadStatistics();
 void SaveSettings();

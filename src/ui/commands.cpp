@@ -13,6 +13,16 @@
 
 UiState g_ui = {true, false};
 
+// The tray menu or the options dialog open for the scope: no chicken
+// launches meanwhile, and no second menu or dialog opens.
+class Busy {
+public:
+    Busy() { g_ui.BusyFlag = true; }
+    ~Busy() { g_ui.BusyFlag = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
+
 int ToggleEnabled()
 {
     g_ui.EnabledFlag = !g_ui.EnabledFlag;
@@ -74,30 +84,32 @@ void ShowTrayMenu()
         DestroyMenu(menu);
         return;
     }
-    g_ui.BusyFlag = true;
-    // Without the foreground the menu would not close on a click elsewhere.
-    SetForegroundWindow(g_app.background);
-    SetMenuDefaultItem(popup, 0, TRUE);
-    SetToggleText(popup);
-    TrackPopupMenu(popup, TPM_BOTTOMALIGN, at.x, at.y, 0, g_app.background, nullptr);
-    // The documented companion of the above: lets the menu open again at
-    // the next click. The choice itself arrives later as a queued WM_COMMAND.
-    PostMessageA(g_app.background, WM_NULL, 0, 0);
-    g_ui.BusyFlag = false;
+    {
+        const Busy busy;
+        // Without the foreground the menu would not close on a click elsewhere.
+        SetForegroundWindow(g_app.background);
+        SetMenuDefaultItem(popup, 0, TRUE);
+        SetToggleText(popup);
+        TrackPopupMenu(popup, TPM_BOTTOMALIGN, at.x, at.y, 0, g_app.background, nullptr);
+        // The documented companion of the above: lets the menu open again at
+        // the next click. The choice itself arrives later as a queued WM_COMMAND.
+        PostMessageA(g_app.background, WM_NULL, 0, 0);
+    }
     DestroyMenu(menu);
 }
 
+// A new speed takes effect at once: a flight in the air ends, uncounted, and
+// the next chicken is drawn from it.
 static void CmdInfo()
 {
     if (g_ui.BusyFlag) return;
     uint32_t speed = g_settings.Speed;
-    g_ui.BusyFlag = true;
+    const Busy busy;
     ShowOptionsDialog();
     if (g_settings.Speed != speed) {
         EndFlight();
         ScheduleNextChicken();
     }
-    g_ui.BusyFlag = false;
 }
 
 // The tooltip's mean goes back to 0 with the counters.
@@ -120,15 +132,18 @@ LRESULT OnCommand(WPARAM command)
     return 0;
 }
 
+static void ShowOptionsBusy()
+{
+    const Busy busy;
+    ShowOptionsDialog();
+}
+
+// The flight ends first, its shots stored before a dialog that may stay open
+// for long; the next chicken comes with the speed the dialog leaves.
 static void OptionsDuringFlight()
 {
     if (g_ui.BusyFlag) return;
-    EndFlight();
-    SaveStatistics();  // the cut flight's shots, before a dialog that may stay open for long
-    g_ui.BusyFlag = true;
-    ShowOptionsDialog();
-    ScheduleNextChicken();
-    g_ui.BusyFlag = false;
+    CloseFlight(kCut, ShowOptionsBusy);
 }
 
 LRESULT OnChar(WPARAM character)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/gdi.h"
 #include "res/localize.h"
 #include "res/resource.h"
 #include "store/store.h"
@@ -68,8 +69,8 @@ static INT_PTR OnOptionsDestroyed(HWND dialog)
 {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
-        HANDLE picture = reinterpret_cast<HANDLE>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
-        if (picture) DeleteObject(picture);
+        // Ours from here, and gone with its owner at the end of this turn.
+        const Bitmap picture(reinterpret_cast<HBITMAP>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0)));
     }
     return 0;
 }

@@ -1,8 +1,32 @@
 # Sourced by the runtime scripts that use the real program on the Wine
-# virtual desktop (1024x768 at the top left of the X screen): waits, the
-# screen, the tray icon, the program's registry key. The script sets KEY
-# (the key reg_set and reg_read use by default), WORK (a scratch folder) and
-# PROGRAM_PID (the loader of the program it started).
+# virtual desktop (1024x768 at the top left of the X screen): the checks,
+# waits, the screen, the tray icon, the program's registry key. The script
+# sets KEY (the key reg_set and reg_read use by default), WORK (a scratch
+# folder), PROGRAM_PID (the loader of the program it started) and, to keep
+# the screen of a failed check, SHOTS (a folder).
+
+# `note` says what a script does, with its name; `fail` counts a failed
+# check and goes on; `die` ends the run at a check whose failure makes the
+# rest meaningless; `finish` ends it, with 1 when any check failed.
+FAILURES=0
+note() { echo "${0##*/}: $*"; }
+fail() {
+    note "FAIL: $*"
+    FAILURES=$((FAILURES + 1))
+    [ -z "${SHOTS:-}" ] || shot "$SHOTS/failure-$FAILURES.png"
+}
+die() {
+    note "FAIL: $*"
+    if [ -n "${SHOTS:-}" ]; then
+        shot "$SHOTS/failure.png"
+        note "the screen at that moment: $SHOTS/failure.png"
+    fi
+    exit 1
+}
+finish() {
+    [ "$FAILURES" = 0 ] || { note "$FAILURES checks failed"; exit 1; }
+    note "all checks passed in $SECONDS s"
+}
 
 reg_set() { "$WINELOADER" reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
 # Reads the key (or another) once; reg_get then prints a value of it as a
@@ -64,4 +88,14 @@ find_icon() {
     [ $# -eq 2 ] || return 1
     ICON_X=$1
     ICON_Y=$2
+}
+
+# Waits for the end of the program started as PROGRAM_PID; its exit code in
+# EXIT_CODE.
+EXIT_CODE=
+await_exit() {
+    wait_for 10 program_ended || die "the program did not end"
+    wait "$PROGRAM_PID"
+    EXIT_CODE=$?
+    PROGRAM_PID=
 }
