@@ -381,6 +381,35 @@ TEST_F(FlightTest, LaunchFreezesShowsTheCrosshairAndWaitsForItsSound)
     EXPECT_EQ(RealScreenHeight(), painted.d);
 }
 
+// `upper` lies above `lower` in the z-order.
+bool Above(HWND upper, HWND lower)
+{
+    for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (w == upper) return true;
+    return false;
+}
+
+// A topmost window brought to the front since start-up (an always-on-top
+// player, the taskbar after a click) lies below the cover at every launch:
+// the chicken flies over it, and a click there is a shot.
+TEST_F(FlightTest, EveryLaunchRaisesTheCoverAboveTopmostWindowsBroughtForwardSince)
+{
+    HWND player = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "player", WS_POPUP | WS_VISIBLE, 100,
+                                  100, 200, 150, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(player);
+    for (int launch = 1; launch <= 2; ++launch) {
+        SCOPED_TRACE(launch);
+        SetWindowPos(player, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ASSERT_TRUE(Above(player, g_app.background));
+        FireLaunchTimer();
+        ASSERT_TRUE(g_flight.flying);
+        EXPECT_TRUE(Above(g_app.background, player));
+        EXPECT_TRUE(GetWindowLongA(g_app.background, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EndFlight();
+    }
+    DestroyWindow(player);
+}
+
 // A fresh engine on a 1024 x 768 screen, its launch timer armed: the
 // schedule has drawn 41.
 void ArmTheLaunchTimer()

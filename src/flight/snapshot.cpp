@@ -44,6 +44,11 @@ int FreezeScreen(int composeWidth, int composeHeight)
     // at start-up runs before the windows exist and remembers nobody, so the
     // quit cannot pull forward a window the user left long ago.
     g_snapshot.previousForeground = g_app.background ? GetForegroundWindow() : nullptr;
+    // Raised at every freeze, not only when it was made: a topmost window
+    // activated since (an always-on-top player, the taskbar after a click)
+    // would lie above the cover, live over the frozen screen, taking shots.
+    if (g_app.background)
+        SetWindowPos(g_app.background, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     MoveWindow(g_app.background, all.left, all.top, w, h, TRUE);
     // Painted now, the sprite too where it shows: the launch sound that
     // follows holds the thread, and a composited desktop shows a window that
