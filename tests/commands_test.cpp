@@ -18,6 +18,7 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 #include "ui/options.h"
 #include "ui/tray.h"
 
@@ -796,6 +797,103 @@ TEST_F(Commands, KeysActOnlyDuringAFlight)
         g_ui.BusyFlag = false;
         if (g_flight.flying) EndFlight();
     }
+}
+
+// The keys of a flight wherever the focus is: what the hook swallows, and
+// which characters it hands the background window.
+struct HookEvent {
+    WPARAM message;
+    DWORD vk, flags;
+    bool swallowed;
+};
+struct HookCase {
+    const char* what;
+    bool busy;
+    std::vector<HookEvent> events;
+    std::string posted;
+};
+
+TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
+{
+    const WPARAM down = WM_KEYDOWN, up = WM_KEYUP, sysDown = WM_SYSKEYDOWN;
+    const HookCase cases[] = {
+        {"Esc", false, {{down, VK_ESCAPE, 0, true}, {up, VK_ESCAPE, 0, true}}, "\x1b"},
+        {"Q", false, {{down, 'Q', 0, true}, {up, 'Q', 0, true}}, "Q"},
+        {"O", false, {{down, 'O', 0, true}, {up, 'O', 0, true}}, "O"},
+        {"Shift+Q", false, {{down, VK_LSHIFT, 0, true}, {down, 'Q', 0, true}}, "Q"},
+        {"a letter", false, {{down, 'X', 0, true}, {up, 'X', 0, true}}, ""},
+        {"Enter", false, {{down, VK_RETURN, 0, true}, {up, VK_RETURN, 0, true}}, ""},
+        {"Alt+Q", false, {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {sysDown, 'Q', LLKHF_ALTDOWN, true}}, ""},
+        {"Ctrl+O", false, {{down, VK_LCONTROL, 0, true}, {down, 'O', 0, true}}, ""},
+        {"a key pressed before the flight", false, {{up, 'X', 0, false}}, ""},
+        {"the tray menu open", true, {{down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+    };
+    for (const HookCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Keys_Reset();
+        g_ui.BusyFlag = c.busy;
+        for (const HookEvent& e : c.events) {
+            KBDLLHOOKSTRUCT key = {};
+            key.vkCode = e.vk;
+            key.flags = e.flags;
+            EXPECT_EQ(OnFlightKey(e.message, key), e.swallowed) << "key " << e.vk;
+        }
+        std::string posted;
+        MSG msg;
+        while (PeekMessageA(&msg, g_app.background, WM_CHAR, WM_CHAR, PM_REMOVE)) posted += static_cast<char>(msg.wParam);
+        EXPECT_EQ(posted, c.posted);
+        g_ui.BusyFlag = false;
+    }
+}
+
+// With the focus in another window, through the system: a letter goes
+// nowhere during the flight, Q quits, and after it the keys reach that
+// window again.
+TEST_F(Commands, TheKeysAreTheFlightsFromItsLaunchToItsEnd)
+{
+    HWND edit = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 10, 10, 200, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(edit);
+    SetForegroundWindow(edit);
+    SetFocus(edit);
+    const auto type = [](WORD vk) {
+        INPUT in[2] = {};
+        for (INPUT& i : in) {
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = vk;
+        }
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        return SendInput(2, in, sizeof in[0]) == 2;
+    };
+    // Handles the keys and the window's messages; notes the quit.
+    bool quit = false;
+    const auto pumpUntil = [&quit](auto condition) {
+        return test::WaitFor([&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) quit = msg.wParam == 0;
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+            return condition();
+        }, 5000);
+    };
+    const auto text = [edit] {
+        char buffer[16] = "";
+        GetWindowTextA(edit, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(g_keys.hook, nullptr);
+    FireLaunchTimer();
+    ASSERT_TRUE(g_flight.flying);
+    EXPECT_NE(g_keys.hook, nullptr);
+    ASSERT_TRUE(type('X') && type('Q'));
+    EXPECT_TRUE(pumpUntil([&] { return quit; })) << "Q did not quit with 0";
+    EXPECT_FALSE(g_flight.flying);
+    EXPECT_EQ(g_keys.hook, nullptr);
+    EXPECT_EQ(text(), "") << "a key of the flight reached the window with the focus";
+    ASSERT_TRUE(type('Y'));
+    EXPECT_TRUE(pumpUntil([&] { return text() == "y"; })) << "after the flight: \"" << text() << "\"";
+    DestroyWindow(edit);
 }
 
 TEST_F(Commands, KeysDuringAHitChickensFall)

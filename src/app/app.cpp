@@ -11,6 +11,7 @@
 #include "shooting/shots.h"
 #include "store/store.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 #include "ui/tray.h"
 
 AppState g_app = {};
@@ -156,6 +157,7 @@ int Run()
         DispatchMessageA(&msg);
     }
 
+    UnhookFlightKeys();  // a quit from the menu leaves the flight in the air
     ReleaseScreen();
     if (!g_tray.added) return 0;  // the taskbar never came
     DeleteTrayIcon(g_app.background, kTrayIconId);

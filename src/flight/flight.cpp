@@ -9,6 +9,7 @@
 #include "res/sound.h"
 #include "store/store.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 #include "ui/tray.h"
 
 FlightState g_flight;
@@ -104,6 +105,7 @@ void LaunchChicken()
     KillTimer(g_app.background, g_flight.launchTimerId);
     ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
+    HookFlightKeys();  // after the cackle, which holds the thread the hook runs on
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
 }
 
@@ -193,6 +195,7 @@ void StartFall()
 void EndFlight()
 {
     g_flight.flying = 0;
+    UnhookFlightKeys();
     KillTimer(g_app.background, g_flight.animationTimerId);
     ReleaseScreen();
 }

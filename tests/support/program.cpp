@@ -9,6 +9,7 @@
 #include "shooting/holes.h"
 #include "store/store.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 #include "ui/tray.h"
 
 namespace test {
@@ -24,6 +25,7 @@ void ResetAllModules()
     Language_Reset();
     Tray_Reset();
     Ui_Reset();
+    Keys_Reset();
     App_Reset();
 }
 
