@@ -70,18 +70,23 @@ public:
     HDC get() const { return dc_; }
     explicit operator bool() const { return dc_ != nullptr; }
     // Shows `bitmap`; the first selection keeps what the DC held at creation.
-    void Select(HBITMAP bitmap)
+    // False when the DC shows no new bitmap: no DC, no bitmap, or one it
+    // refused. It then still holds what it held, at first a 1 x 1 bitmap
+    // into which every copy succeeds and shows nothing.
+    bool Select(HBITMAP bitmap)
     {
-        if (!dc_ || !bitmap) return;
+        if (!dc_ || !bitmap) return false;
         HGDIOBJ old = SelectObject(dc_, bitmap);
+        if (!old) return false;
         if (!first_) first_ = old;
+        return true;
     }
     // Shows `bitmap`, which is the DC's from now on, shown or not (a bitmap
-    // whose DC could not be made goes with it too).
-    void Own(Bitmap bitmap)
+    // whose DC could not be made goes with it too). False as Select.
+    bool Own(Bitmap bitmap)
     {
         own_ = std::move(bitmap);
-        Select(own_.get());
+        return Select(own_.get());
     }
     // Its first bitmap back in: what it showed is free to go.
     void Deselect()

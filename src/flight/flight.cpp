@@ -96,8 +96,9 @@ void LaunchChicken()
         g_flight.bank = ShownBank(kLeftBank);
     }
     if (!FreezeForFlight()) {
-        // A screen that cannot be read (the secure desktop): given up before
-        // anything shows, its draws spent, the timer left to fire again.
+        // A screen that cannot be read (the secure desktop), or no memory
+        // for its snapshot: given up before anything shows, its draws
+        // spent, the timer left to fire again.
         g_flight.flying = 0;
         return;
     }
