@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <wtsapi32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -583,6 +584,37 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
         g_fault = {};
         platform_.tick.idle = 0;
         ExpectTheFirstLaunch(givenUp ? 205 : 181);
+    }
+}
+
+// WTSRegisterSessionNotification as at logon before the terminal service
+// is up: the first two registrations are refused, and any for another
+// window or another scope.
+int g_sessionAsks = 0;
+BOOL WINAPI FakeWatchSession(HWND window, DWORD flags)
+{
+    return ++g_sessionAsks > 2 && window == g_app.background && flags == NOTIFY_FOR_THIS_SESSION;
+}
+
+// The session's news refused at start-up is asked for again at each launch,
+// until it is granted; then never again.
+TEST_F(FlightTest, ASessionWatchRefusedAtStartUpIsAskedForAgainAtEachLaunch)
+{
+    test::Spy<decltype(GetProcAddress)> lookup("KERNEL32.dll", "GetProcAddress");
+    lookup.answer = [&lookup](HMODULE module, LPCSTR name) {
+        if (HIWORD(name) && std::strcmp(name, "WTSRegisterSessionNotification") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeWatchSession));
+        return lookup.Real(module, name);
+    };
+    ASSERT_TRUE(lookup.Installed());
+    Presence_Reset();
+    g_sessionAsks = 0;
+    WatchSession(g_app.background);  // as start-up does
+    for (int asked : {2, 3, 3}) {    // refused again, granted, not asked
+        ArmTheLaunchTimer();
+        FireLaunchTimer();
+        EndFlight();
+        EXPECT_EQ(asked, g_sessionAsks);
     }
 }
 

@@ -75,6 +75,7 @@ static void TakeMonitorUnderPointer()
 
 void LaunchChicken()
 {
+    WatchSession(g_app.background);  // again, should start-up have come before the terminal service
     // The timer fires again: the chicken comes at the first firing after the
     // menu, the dialog or a full-screen program has gone, or once somebody
     // is there to see it.
