@@ -1141,7 +1141,7 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 
 TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 {
-    FreezeForFlight();  // as start-up does
+    FreezeForFlight();  // a screen held before any launch has drawn a step
     const RECT area = {300, 200, 390, 260};
     PaintPatternIntoSnapshot(area);
     // A frame sits in the surfaces, but no launch has drawn a step yet.
