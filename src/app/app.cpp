@@ -136,7 +136,7 @@ static LRESULT RetryTrayIcon()
 
 int Run()
 {
-    g_app.trayIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
+    g_app.trayIcon = TrayPicture(true);
     PlaySoundResource(IDW_LAUNCH, 0);
     // The first launch picks its row with this screen size. The snapshot
     // itself goes at once rather than with the first chicken, which may be

@@ -6,8 +6,8 @@
 
 #include <utility>
 
-// A bitmap or region of the holder's making. Release() hands it on, to the
-// system for instance, and it is no longer the owner's to delete.
+// A bitmap, region or icon of the holder's making. Release() hands it on,
+// to the system for instance, and it is no longer the owner's to delete.
 template <typename Handle>
 class GdiObject {
 public:
@@ -28,8 +28,8 @@ public:
     // Deletes what it holds, then holds `handle`.
     void Reset(Handle handle = nullptr)
     {
-        // The one place a bitmap or region of ours is deleted.
-        if (handle_) DeleteObject(handle_);
+        // The one place a bitmap, region or icon of ours is deleted.
+        if (handle_) Delete(handle_);
         handle_ = handle;
     }
     Handle Release()
@@ -40,10 +40,15 @@ public:
     }
 
 private:
+    static void Delete(HGDIOBJ object) { DeleteObject(object); }
+    static void Delete(HICON icon) { DestroyIcon(icon); }
     Handle handle_ = nullptr;
 };
 using Bitmap = GdiObject<HBITMAP>;
 using Region = GdiObject<HRGN>;
+// An icon loaded at a size of the holder's choosing, not shared: LR_SHARED
+// answers with whichever size of that icon was loaded first.
+using LoadedIcon = GdiObject<HICON>;
 
 // A DC of the holder's making, by CreateCompatibleDC (or CreateDC, which
 // gets nothing selected). It remembers the bitmap it held at creation, gives
