@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "flight/snapshot.h"
 #include "res/resource.h"
 #include "shooting/holes.h"
 #include "store/store.h"
@@ -100,6 +101,8 @@ struct StartedWindows {
     char backgroundClass[64], spriteClass[64], backgroundTitle[64], spriteTitle[64];
     ULONG_PTR classStyle, classBrush;
     HCURSOR classCursor;
+    bool screenHeld;  // a DC or bitmap of the start-up snapshot
+    int screenWidth;
 } g_started;
 
 void NoteWindows()
@@ -121,6 +124,8 @@ void NoteWindows()
     w.classStyle = GetClassLongPtrA(g_app.background, GCL_STYLE);
     w.classBrush = GetClassLongPtrA(g_app.background, GCLP_HBRBACKGROUND);
     w.classCursor = reinterpret_cast<HCURSOR>(GetClassLongPtrA(g_app.sprite, GCLP_HCURSOR));
+    w.screenHeld = g_snapshot.display || g_snapshot.snapshot || g_snapshot.compose;
+    w.screenWidth = g_snapshot.screenWidth;
 }
 
 // The loop's first call notes the windows and asks for the end; a timer
@@ -237,6 +242,8 @@ TEST(Frame, StartUpRunsInOrderAndTheQuitEndsIt)
     EXPECT_EQ(static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW), w.classStyle);
     EXPECT_EQ(static_cast<ULONG_PTR>(COLOR_MENU + 1), w.classBrush);
     EXPECT_EQ(LoadCursor(nullptr, IDC_ARROW), w.classCursor);
+    EXPECT_FALSE(w.screenHeld) << "the start-up snapshot waits for the first chicken";
+    EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), w.screenWidth) << "its size is kept";
     DWORD value = 0;
     EXPECT_TRUE(test::ReadValue(kTimeSum, &value)) << "statistics written at the end";
     EXPECT_TRUE(test::ReadValue(kCountMissedShots, &value));

@@ -190,8 +190,8 @@ protected:
             info->dwPlatformId = g_seen.platform;
             return ok;
         };
-        loadIcon_.answer = [this](HINSTANCE instance, LPCSTR name) {
-            return g_seen.noIcons ? nullptr : loadIcon_.Real(instance, name);
+        loadIcon_.answer = [this](HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags) {
+            return g_seen.noIcons ? nullptr : loadIcon_.Real(instance, name, type, width, height, flags);
         };
         cursor_.answer = [](POINT* at) {
             if (g_seen.cursorFails) {
@@ -234,7 +234,7 @@ protected:
     test::Spy<decltype(DestroyMenu)> destroyMenu_{"USER32.dll", "DestroyMenu"};
     test::Spy<decltype(DefWindowProcA)> defWindow_{"USER32.dll", "DefWindowProcA"};
     test::Spy<decltype(GetVersionExA)> version_{"KERNEL32.dll", "GetVersionExA"};
-    test::Spy<decltype(LoadIconA)> loadIcon_{"USER32.dll", "LoadIconA"};
+    test::Spy<decltype(LoadImageA)> loadIcon_{"USER32.dll", "LoadImageA"};
     test::Spy<decltype(GetCursorPos)> cursor_{"USER32.dll", "GetCursorPos"};
     test::FakeTray shell_;
     std::unique_ptr<test::Program> program_;
@@ -589,11 +589,20 @@ TEST_F(Commands, ResetWindowsRepairsOnEveryPlatform)
 
 TEST_F(Commands, ToggleSwapsTheIconAndHoldsChickensBack)
 {
-    const HICON enabledIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
-    const HICON disabledIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_DISABLED));
+    const HICON enabledIcon = TrayPicture(true);
+    const HICON disabledIcon = TrayPicture(false);
     ASSERT_NE(enabledIcon, nullptr);
     ASSERT_NE(disabledIcon, nullptr);
     ASSERT_NE(enabledIcon, disabledIcon);
+    // The notification area's size, which the shell then scales no more.
+    for (HICON icon : {enabledIcon, disabledIcon}) {
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
+        BITMAP b = {};
+        GetObjectA(mask.get(), sizeof b, &b);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), b.bmWidth);
+    }
     ASSERT_TRUE(g_ui.EnabledFlag) << "chickens come at every start";
 
     struct Step {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <wtsapi32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -489,10 +490,28 @@ HRESULT WINAPI FakeNotificationState(int* state)
 // another one, or none that may be opened (nullptr).
 const char* g_inputDesktop = "";
 
+// A call of the freeze that fails, as when memory or GDI objects run out:
+// the `nth` of `call` since the launch, counting only the freeze's own
+// calls (CreateDCA, and those on the display's DC).
+struct Fault {
+    const char* call;
+    int nth;
+};
+Fault g_fault = {};
+int g_faultSeen = 0;
+
+bool Fails(const char* call, bool ofTheFreeze)
+{
+    if (!ofTheFreeze || !g_fault.call || std::strcmp(call, g_fault.call) != 0) return false;
+    return ++g_faultSeen == g_fault.nth;
+}
+bool OnTheDisplay(HDC dc) { return dc && dc == g_snapshot.display.get(); }
+
 // Nobody there to see it, or a full-screen program in front: the chicken is
 // held back as for the menu: no draw, the launch timer left armed, the
-// launch at the first firing after. A screen that cannot be read gives the
-// launch up after its draws.
+// launch at the first firing after. A screen that cannot be read, or any
+// object of the freeze that cannot be made, gives the launch up after its
+// draws, leaving no object behind.
 TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
 {
     test::Spy<decltype(GetProcAddress)> lookup("KERNEL32.dll", "GetProcAddress");
@@ -513,7 +532,20 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
         lstrcpynA(static_cast<char*>(info), g_inputDesktop, static_cast<int>(size));
         return TRUE;
     };
-    ASSERT_TRUE(lookup.Installed() && open.Installed() && name.Installed());
+    test::Spy<decltype(CreateDCA)> display("GDI32.dll", "CreateDCA");
+    display.answer = [&display](LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode) {
+        return Fails("CreateDCA", true) ? nullptr : display.Real(driver, device, port, mode);
+    };
+    test::Spy<decltype(CreateCompatibleDC)> memory("GDI32.dll", "CreateCompatibleDC");
+    memory.answer = [&memory](HDC dc) {
+        return Fails("CreateCompatibleDC", OnTheDisplay(dc)) ? nullptr : memory.Real(dc);
+    };
+    test::Spy<decltype(CreateCompatibleBitmap)> bitmap("GDI32.dll", "CreateCompatibleBitmap");
+    bitmap.answer = [&bitmap](HDC dc, int width, int height) {
+        return Fails("CreateCompatibleBitmap", OnTheDisplay(dc)) ? nullptr : bitmap.Real(dc, width, height);
+    };
+    ASSERT_TRUE(lookup.Installed() && open.Installed() && name.Installed() && display.Installed() &&
+                memory.Installed() && bitmap.Installed());
     const DWORD kHour = 60 * 60 * 1000;
     struct Case {
         const char* name;
@@ -523,6 +555,7 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
         DWORD idle, sinceStart;  // ms since the last input and since the program's start
         bool unreadable;         // the snapshot's copy fails
         bool heldBack;
+        Fault fault = {};        // an object of the freeze cannot be made
     };
     const Case cases[] = {
         {"a borderless window over the whole screen", 1024, 768, kNotAsked, "", 0, kHour, false, true},
@@ -540,6 +573,11 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
         {"a moment less", 0, 0, kNotAsked, "", kAwayMilliseconds - 1, kHour, false, false},
         {"no input for long, but started four minutes ago", 0, 0, kNotAsked, "", kHour, 4 * 60 * 1000, false, false},
         {"a snapshot that cannot be read", 0, 0, kNotAsked, "", 0, kHour, true, false},
+        {"no display DC", 0, 0, kNotAsked, "", 0, kHour, false, false, {"CreateDCA", 1}},
+        {"no DC for the snapshot", 0, 0, kNotAsked, "", 0, kHour, false, false, {"CreateCompatibleDC", 1}},
+        {"no DC to compose in", 0, 0, kNotAsked, "", 0, kHour, false, false, {"CreateCompatibleDC", 2}},
+        {"no bitmap to compose in", 0, 0, kNotAsked, "", 0, kHour, false, false, {"CreateCompatibleBitmap", 1}},
+        {"no memory for the snapshot", 0, 0, kNotAsked, "", 0, kHour, false, false, {"CreateCompatibleBitmap", 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -550,7 +588,10 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
         platform_.tick.idle = c.idle;
         g_notificationState = c.notificationState;
         g_inputDesktop = c.inputDesktop;
+        const bool givenUp = c.unreadable || c.fault.call;
         g_failFullScreenCopies = c.unreadable;
+        g_fault = c.fault;
+        g_faultSeen = 0;
         std::unique_ptr<test::Victims> front;
         if (c.width) {
             front.reset(new test::Victims{{"front", 0, 0, c.width, c.height, 0x202020, "f"}});
@@ -558,17 +599,51 @@ TEST_F(FlightTest, NobodyToSeeItOrAFullScreenProgramHoldsTheChickenBack)
             ASSERT_TRUE(test::Awaited("the other program in front",
                                       [&] { return GetForegroundWindow() == (*front)["front"]; }, 5000));
         }
-        if (c.heldBack || c.unreadable) {
+        if (c.heldBack || givenUp) {
             FakePlatform::Clear();
+            const DWORD objects = test::GdiObjects();
             FireLaunchTimer();
-            ExpectHeldBack(false, c.unreadable);
+            ExpectHeldBack(false, givenUp);
+            EXPECT_EQ(objects, test::GdiObjects()) << "what the freeze made is gone";
             front.reset();
         }
         g_notificationState = kNotAsked;
         g_inputDesktop = "";
         g_failFullScreenCopies = false;
+        g_fault = {};
         platform_.tick.idle = 0;
-        ExpectTheFirstLaunch(c.unreadable ? 205 : 181);
+        ExpectTheFirstLaunch(givenUp ? 205 : 181);
+    }
+}
+
+// WTSRegisterSessionNotification as at logon before the terminal service
+// is up: the first two registrations are refused, and any for another
+// window or another scope.
+int g_sessionAsks = 0;
+BOOL WINAPI FakeWatchSession(HWND window, DWORD flags)
+{
+    return ++g_sessionAsks > 2 && window == g_app.background && flags == NOTIFY_FOR_THIS_SESSION;
+}
+
+// The session's news refused at start-up is asked for again at each launch,
+// until it is granted; then never again.
+TEST_F(FlightTest, ASessionWatchRefusedAtStartUpIsAskedForAgainAtEachLaunch)
+{
+    test::Spy<decltype(GetProcAddress)> lookup("KERNEL32.dll", "GetProcAddress");
+    lookup.answer = [&lookup](HMODULE module, LPCSTR name) {
+        if (HIWORD(name) && std::strcmp(name, "WTSRegisterSessionNotification") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeWatchSession));
+        return lookup.Real(module, name);
+    };
+    ASSERT_TRUE(lookup.Installed());
+    Presence_Reset();
+    g_sessionAsks = 0;
+    WatchSession(g_app.background);  // as start-up does
+    for (int asked : {2, 3, 3}) {    // refused again, granted, not asked
+        ArmTheLaunchTimer();
+        FireLaunchTimer();
+        EndFlight();
+        EXPECT_EQ(asked, g_sessionAsks);
     }
 }
 
@@ -1095,7 +1170,7 @@ TEST_F(FlightTest, SpriteShowsTheSnapshotWhereTheMaskIsSetAndTheFrameElsewhere)
 
 TEST_F(FlightTest, BeforeTheFirstLaunchThePaintShowsOnlyTheSnapshot)
 {
-    FreezeForFlight();  // as start-up does
+    FreezeForFlight();  // a screen held before any launch has drawn a step
     const RECT area = {300, 200, 390, 260};
     PaintPatternIntoSnapshot(area);
     // A frame sits in the surfaces, but no launch has drawn a step yet.

@@ -565,6 +565,36 @@ TEST_F(Holes, TheProgramsOwnWindowsAndTheDesktopAreNeverHoled)
     EXPECT_EQ(g_seen.regionSets[GetDesktopWindow()], 0);
     EXPECT_EQ(g_seen.regionSets[g_app.sprite], 0);
     EXPECT_EQ(g_holes.holedCount, listed);
+
+    // The shell's desktop windows, told by their classes, here made in this
+    // process: Progman, and the WorkerW that holds the icons, but not the
+    // one that only paints the wallpaper.
+    const struct {
+        const char* name;
+        const char* holds;  // the class of its child, if any
+        bool spared;
+    } shell[] = {{"Progman", nullptr, true}, {"WorkerW", "SHELLDLL_DefView", true}, {"WorkerW", nullptr, false}};
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    for (const auto& c : shell) {
+        SCOPED_TRACE(::testing::Message() << c.name << " holding " << (c.holds ? c.holds : "nothing"));
+        for (const char* name : {c.name, c.holds}) {
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = DefWindowProcA;
+            wc.hInstance = instance;
+            wc.lpszClassName = name;
+            if (name) RegisterClassA(&wc);  // fails harmlessly the second time
+        }
+        test::WindowGuard desktop{CreateWindowExA(0, c.name, "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr,
+                                                  nullptr, instance, nullptr)};
+        ASSERT_NE(nullptr, desktop.window);
+        if (c.holds) {
+            ASSERT_NE(nullptr, CreateWindowExA(0, c.holds, "", WS_CHILD | WS_VISIBLE, 0, 0, 1024, 768, desktop.window,
+                                               nullptr, instance, nullptr));
+        }
+        EXPECT_TRUE(PunchHole(desktop.window, 0));
+        EXPECT_EQ(c.spared, RegionType(desktop.window) == ERROR);
+        EXPECT_EQ(c.spared ? 0 : 1, TimesListed(desktop.window));
+    }
 }
 
 TEST_F(Holes, AWindowWithoutARegionKeepsItsOwnSizeBeyondTheScreen)

@@ -62,7 +62,8 @@ std::string SystemText(DWORD code)
     return result;
 }
 
-HICON Icon(int id) { return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
+// The program's own picture, as it hands it to the shell.
+HICON Icon(int id) { return TrayPicture(id == IDI_ENABLED); }
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
 

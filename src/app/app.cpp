@@ -137,9 +137,13 @@ static LRESULT RetryTrayIcon()
 
 int Run()
 {
-    g_app.trayIcon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(IDI_ENABLED));
+    g_app.trayIcon = TrayPicture(true);
     PlaySoundResource(IDW_LAUNCH, 0);
-    FreezeForFlight();  // the first launch picks its row with this screen size
+    // The first launch picks its row with this screen size. The snapshot
+    // itself goes at once rather than with the first chicken, which may be
+    // hours away: some 33 MB at 4K. There are no windows yet to park.
+    FreezeForFlight();
+    ReleaseScreen();
     if (!CreateAppWindows()) return 0;
     WatchSession(g_app.background);
     LetTheShellThrough(g_app.background);

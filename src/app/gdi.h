@@ -6,8 +6,8 @@
 
 #include <utility>
 
-// A bitmap or region of the holder's making. Release() hands it on, to the
-// system for instance, and it is no longer the owner's to delete.
+// A bitmap, region or icon of the holder's making. Release() hands it on,
+// to the system for instance, and it is no longer the owner's to delete.
 template <typename Handle>
 class GdiObject {
 public:
@@ -28,8 +28,8 @@ public:
     // Deletes what it holds, then holds `handle`.
     void Reset(Handle handle = nullptr)
     {
-        // The one place a bitmap or region of ours is deleted.
-        if (handle_) DeleteObject(handle_);
+        // The one place a bitmap, region or icon of ours is deleted.
+        if (handle_) Delete(handle_);
         handle_ = handle;
     }
     Handle Release()
@@ -40,10 +40,15 @@ public:
     }
 
 private:
+    static void Delete(HGDIOBJ object) { DeleteObject(object); }
+    static void Delete(HICON icon) { DestroyIcon(icon); }
     Handle handle_ = nullptr;
 };
 using Bitmap = GdiObject<HBITMAP>;
 using Region = GdiObject<HRGN>;
+// An icon loaded at a size of the holder's choosing, not shared: LR_SHARED
+// answers with whichever size of that icon was loaded first.
+using LoadedIcon = GdiObject<HICON>;
 
 // A DC of the holder's making, by CreateCompatibleDC (or CreateDC, which
 // gets nothing selected). It remembers the bitmap it held at creation, gives
@@ -70,18 +75,23 @@ public:
     HDC get() const { return dc_; }
     explicit operator bool() const { return dc_ != nullptr; }
     // Shows `bitmap`; the first selection keeps what the DC held at creation.
-    void Select(HBITMAP bitmap)
+    // False when the DC shows no new bitmap: no DC, no bitmap, or one it
+    // refused. It then still holds what it held, at first a 1 x 1 bitmap
+    // into which every copy succeeds and shows nothing.
+    bool Select(HBITMAP bitmap)
     {
-        if (!dc_ || !bitmap) return;
+        if (!dc_ || !bitmap) return false;
         HGDIOBJ old = SelectObject(dc_, bitmap);
+        if (!old) return false;
         if (!first_) first_ = old;
+        return true;
     }
     // Shows `bitmap`, which is the DC's from now on, shown or not (a bitmap
-    // whose DC could not be made goes with it too).
-    void Own(Bitmap bitmap)
+    // whose DC could not be made goes with it too). False as Select.
+    bool Own(Bitmap bitmap)
     {
         own_ = std::move(bitmap);
-        Select(own_.get());
+        return Select(own_.get());
     }
     // Its first bitmap back in: what it showed is free to go.
     void Deselect()

@@ -76,6 +76,7 @@ static void TakeMonitorUnderPointer()
 
 void LaunchChicken()
 {
+    WatchSession(g_app.background);  // again, should start-up have come before the terminal service
     // The timer fires again: the chicken comes at the first firing after the
     // menu, the dialog or a full-screen program has gone, or once somebody
     // is there to see it.
@@ -97,8 +98,9 @@ void LaunchChicken()
         g_flight.bank = ShownBank(kLeftBank);
     }
     if (!FreezeForFlight()) {
-        // A screen that cannot be read (the secure desktop): given up before
-        // anything shows, its draws spent, the timer left to fire again.
+        // A screen that cannot be read (the secure desktop), or no memory
+        // for its snapshot: given up before anything shows, its draws
+        // spent, the timer left to fire again.
         g_flight.flying = 0;
         return;
     }

@@ -20,11 +20,15 @@ void NoteProgramStart()
     g_presence.startTick = GetTickCount();
 }
 
-// Registered until the process ends.
+// Registered until the process ends. Started at logon, the program may come
+// before the terminal service, and the registration fails
+// (RPC_S_INVALID_BINDING); the news matters only during a flight, so the
+// next launch asks again. Windows 2000 and older have none to give.
 void WatchSession(HWND window)
 {
+    if (g_presence.sessionWatched) return;
     auto watch = LookUp<BOOL WINAPI(HWND, DWORD)>(LoadSystemDll("wtsapi32.dll"), "WTSRegisterSessionNotification");
-    if (watch) watch(window, NOTIFY_FOR_THIS_SESSION);
+    g_presence.sessionWatched = !watch || watch(window, NOTIFY_FOR_THIS_SESSION);
 }
 
 // Windows XP has no notification state, but the lock screen, the screen

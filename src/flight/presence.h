@@ -5,6 +5,7 @@
 
 struct PresenceState {
     DWORD startTick;  // GetTickCount at start-up: starting the program is a sign of presence
+    bool sessionWatched;  // the session's news asked for and granted, or none to ask for
 };
 extern PresenceState g_presence;
 
@@ -24,7 +25,8 @@ int ShellNotificationState();
 
 void NoteProgramStart();
 // Asks for WM_WTSSESSION_CHANGE at `window` when the session is locked or
-// loses its console.
+// loses its console, unless that is done already: called again before every
+// launch until it is granted.
 void WatchSession(HWND window);
 // Locked, a screen saver, another user's session, the secure desktop, a
 // Windows Store app in front, or nobody touched the keys or the mouse for

@@ -27,16 +27,22 @@ int FreezeScreen(int composeWidth, int composeHeight)
 
     Bitmap compose(CreateCompatibleBitmap(display, composeWidth, composeHeight));
     g_snapshot.compose.Reset(CreateCompatibleDC(display));
-    g_snapshot.compose.Own(std::move(compose));
+    const bool composes = g_snapshot.compose.Own(std::move(compose));
 
     int w = g_snapshot.screenWidth, h = g_snapshot.screenHeight;
-    g_snapshot.snapshot.Own(Bitmap(CreateCompatibleBitmap(display, w, h)));
+    // Several 4K monitors ask a 32-bit process for some 130 MB here.
+    const bool holds = g_snapshot.snapshot.Own(Bitmap(CreateCompatibleBitmap(display, w, h)));
     // The background window is still parked, so the program is not in the
     // picture. CAPTUREBLT takes layered windows along (tooltips, menu
     // shadows, translucent players), which Windows XP and Windows 7 without
     // Aero otherwise leave out.
-    if (!BitBlt(g_snapshot.snapshot.get(), 0, 0, w, h, display, all.left, all.top, SRCCOPY | CAPTUREBLT)) {
-        // The secure desktop, or a session without its console: nothing to show.
+    // Without its bitmap a DC keeps the 1 x 1 one it was made with, and the
+    // copy into it succeeds: the cover would show black, and shots would
+    // hole windows nobody sees. So any object missing gives up as well.
+    if (!display || !composes || !holds ||
+        !BitBlt(g_snapshot.snapshot.get(), 0, 0, w, h, display, all.left, all.top, SRCCOPY | CAPTUREBLT)) {
+        // The secure desktop, or a session without its console: nothing to
+        // show. Or memory or GDI objects ran out.
         ReleaseScreenState();
         return 0;
     }

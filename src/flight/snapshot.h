@@ -21,8 +21,8 @@ struct SnapshotState {
 extern SnapshotState g_snapshot;
 
 // Room to compose a sprite of `composeWidth` x `composeHeight`. 0 when the
-// screen cannot be read: nothing is held and the windows stay where they
-// were.
+// screen cannot be read or an object of the freeze cannot be made: nothing
+// is held and the windows stay where they were.
 int FreezeScreen(int composeWidth, int composeHeight);
 BOOL ReleaseScreen();
 // The strip at screen position (x, y), fresh from the live screen.

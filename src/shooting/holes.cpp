@@ -35,12 +35,25 @@ BOOL ShootHole(int x, int y)
     return EnumWindows(PunchHole, 0);
 }
 
+// The system's desktop window, and the shell's: Progman, and the WorkerW
+// that holds the icons (SHELLDLL_DefView) once the shell has put its
+// wallpaper behind them. A hole in them shows no landscape, only what lies
+// under the wallpaper.
+static bool IsDesktop(HWND window)
+{
+    if (window == GetDesktopWindow()) return true;
+    char name[16];  // either name fits; a longer one matches neither, cut or not
+    if (!GetClassNameA(window, name, sizeof name)) return false;
+    if (lstrcmpiA(name, "Progman") == 0) return true;
+    return lstrcmpiA(name, "WorkerW") == 0 && FindWindowExA(window, nullptr, "SHELLDLL_DefView", nullptr);
+}
+
 // Windows the shot leaves whole: none, minimised, ours, the desktop, or
 // not under the shot point.
 static bool IsSpared(HWND window, const RECT& r)
 {
     if (!window || IsIconic(window)) return true;
-    if (window == g_app.background || window == g_app.sprite || window == GetDesktopWindow()) return true;
+    if (window == g_app.background || window == g_app.sprite || IsDesktop(window)) return true;
     // Right and bottom, one pixel beyond the window, count as inside. No
     // visibility test: hidden and covered windows are holed as well.
     const POINT& p = g_holes.ShotPoint;

@@ -26,7 +26,7 @@ public:
 int ToggleEnabled()
 {
     g_ui.EnabledFlag = !g_ui.EnabledFlag;
-    HICON icon = LoadIconA(g_app.instance, MAKEINTRESOURCEA(g_ui.EnabledFlag ? IDI_ENABLED : IDI_DISABLED));
+    HICON icon = TrayPicture(g_ui.EnabledFlag);
     if (icon) SetTrayIcon(g_app.background, kTrayIconId, icon);
     return 1;
 }

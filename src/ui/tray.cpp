@@ -64,6 +64,21 @@ void LetTheShellThrough(HWND window)
     }
 }
 
+// The notification area shows the small-icon size. LoadIconA gives the
+// large one, 32 pixels at 96 dpi, which the shell shrinks again: at 125 to
+// 250 % the 16-pixel picture was stretched twice. Loaded so, the system
+// scales the nearest size of the icon once.
+HICON TrayPicture(bool enabled)
+{
+    LoadedIcon& picture = g_tray.pictures[enabled ? 0 : 1];
+    if (picture) return picture.get();
+    const int id = enabled ? IDI_ENABLED : IDI_DISABLED;
+    picture.Reset(static_cast<HICON>(LoadImageA(g_app.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                LR_DEFAULTCOLOR)));
+    return picture.get();
+}
+
 void TellAddFailed()
 {
     // What the add met, not what happened since. An add that timed out may

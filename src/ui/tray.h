@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "app/gdi.h"
+
 enum : UINT { kTrayIconId = 4661 };
 
 struct TrayState {
@@ -14,6 +16,7 @@ struct TrayState {
     UINT taskbarCreatedMessage;
     DWORD addError;     // GetLastError of the last failed add
     UINT taskIconMessage;  // "Skyroost TaskIcon", the icon's callback
+    LoadedIcon pictures[2];  // enabled, disabled; each loaded at its first use
 };
 extern TrayState g_tray;
 
@@ -24,6 +27,10 @@ UINT TaskIconMessage();
 
 // Lets Explorer's messages reach `window` when the program runs elevated.
 void LetTheShellThrough(HWND window);
+
+// The icon's picture, chickens enabled or not, at the system's small-icon
+// size; null when it cannot be loaded. The tray keeps it until the end.
+HICON TrayPicture(bool enabled);
 
 // Tells nobody when it fails; TellAddFailed does, once start-up gives up.
 BOOL AddTrayIcon(HWND owner, UINT id, HICON icon, const char* tip, UINT callbackMessage);
