@@ -214,44 +214,43 @@ std::vector<IconImage> IconGroup(unsigned id)
 TEST(Icons, GroupsHoldTheirSixteenColourImages)
 {
     std::vector<IconImage> app = IconGroup(IDI_APP), on = IconGroup(IDI_ENABLED), off = IconGroup(IDI_DISABLED);
-    ASSERT_EQ(app.size(), 2u);
-    ASSERT_EQ(on.size(), 1u);
-    ASSERT_EQ(off.size(), 1u);
-    const IconImage* app16 = nullptr;
-    bool has32 = false;
-    for (const IconImage& i : app) {
-        EXPECT_EQ(i.colors, 16);
-        EXPECT_EQ(i.bits, 4);
-        has32 |= i.width == 32 && i.height == 32;
-        if (i.width == 16 && i.height == 16) app16 = &i;
-    }
-    EXPECT_TRUE(has32);
-    ASSERT_NE(app16, nullptr);
-    for (const IconImage* i : {&on[0], &off[0]}) {
-        EXPECT_EQ(i->width, 16);
-        EXPECT_EQ(i->height, 16);
-        EXPECT_EQ(i->colors, 16);
-        EXPECT_EQ(i->bits, 4);
-    }
-    // The tray picture is the small class icon; the disabled one is crossed out in red.
-    std::vector<uint8_t> small = ResourceBytes(ProductResources(), RT_ICON, app16->id);
-    std::vector<uint8_t> enabled = ResourceBytes(ProductResources(), RT_ICON, on[0].id);
-    std::vector<uint8_t> disabled = ResourceBytes(ProductResources(), RT_ICON, off[0].id);
-    EXPECT_EQ(small, enabled);
-    ASSERT_FALSE(disabled.empty());
-    Dib x = ParseDib(disabled);
-    x.height /= 2;  // the picture; the AND mask follows it
-    ASSERT_EQ(x.colorTable.size(), 16u);
-    int red = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int c = 0; c < 16; ++c) {
-            uint32_t rgb = x.colorTable[x.At(c, y)];
-            red += (rgb >> 16) >= 0xC0 && ((rgb >> 8) & 0xFF) < 0x40 && (rgb & 0xFF) < 0x40;
+    // Each at 32 and 16 pixels: a scaled display's tray scales the nearer.
+    const auto sized = [](const std::vector<IconImage>& group, int size) -> const IconImage* {
+        for (const IconImage& i : group) {
+            EXPECT_EQ(i.colors, 16);
+            EXPECT_EQ(i.bits, 4);
+            if (i.width == size && i.height == size) return &i;
         }
-    EXPECT_GE(red, 16) << "a red X across the picture";
-    // Both diagonals carry red.
-    EXPECT_NE(x.colorTable[x.At(2, 2)] & 0xFF0000, 0u);
-    EXPECT_NE(x.colorTable[x.At(13, 2)] & 0xFF0000, 0u);
+        return nullptr;
+    };
+    for (const std::vector<IconImage>* group : {&app, &on, &off}) {
+        EXPECT_EQ(group->size(), 2u);
+        EXPECT_NE(sized(*group, 32), nullptr);
+        ASSERT_NE(sized(*group, 16), nullptr);
+    }
+    // The tray picture is the class icon; the disabled one is crossed out in red.
+    for (int size : {16, 32}) {
+        SCOPED_TRACE(size);
+        std::vector<uint8_t> small = ResourceBytes(ProductResources(), RT_ICON, sized(app, size)->id);
+        std::vector<uint8_t> enabled = ResourceBytes(ProductResources(), RT_ICON, sized(on, size)->id);
+        std::vector<uint8_t> disabled = ResourceBytes(ProductResources(), RT_ICON, sized(off, size)->id);
+        EXPECT_EQ(small, enabled);
+        ASSERT_FALSE(disabled.empty());
+        Dib x = ParseDib(disabled);
+        x.height /= 2;  // the picture; the AND mask follows it
+        ASSERT_EQ(x.colorTable.size(), 16u);
+        int red = 0;
+        for (int y = 0; y < size; ++y)
+            for (int c = 0; c < size; ++c) {
+                uint32_t rgb = x.colorTable[x.At(c, y)];
+                red += (rgb >> 16) >= 0xC0 && ((rgb >> 8) & 0xFF) < 0x40 && (rgb & 0xFF) < 0x40;
+            }
+        EXPECT_GE(red, size) << "a red X across the picture";
+        // Both diagonals carry red.
+        const int in = size / 8, out = size - 1 - size / 8;
+        EXPECT_NE(x.colorTable[x.At(in, in)] & 0xFF0000, 0u);
+        EXPECT_NE(x.colorTable[x.At(out, in)] & 0xFF0000, 0u);
+    }
 }
 
 struct MenuItem { const char* text; UINT id; };  // text nullptr: separator

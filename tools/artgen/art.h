@@ -34,8 +34,8 @@ extern const Rgb kVgaPalette[16];
 // The hen's head as a 32 x 32 or 16 x 16 icon image (icons.cpp).
 IconImage headIcon(int size);
 
-// The 16 x 16 head crossed out by a red X.
-IconImage crossedOutIcon();
+// The head at 32 x 32 or 16 x 16 crossed out by a red X.
+IconImage crossedOutIcon(int size);
 
 // The crosshair, 32 x 32, hot spot at (15, 16).
 CursorImage crosshairCursor();

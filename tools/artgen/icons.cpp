@@ -4,6 +4,8 @@
 // anti-aliasing: every pixel is a choice, so these two are hand-drawn.
 #include "art.h"
 
+#include <cstdlib>
+
 namespace {
 
 // K black, M maroon, O olive, S silver, R red, Y yellow, W white,
@@ -103,17 +105,17 @@ IconImage headIcon(int size)
     return size >= 32 ? fromRows(kHead32, 32) : fromRows(kHead16, 16);
 }
 
-IconImage crossedOutIcon()
+IconImage crossedOutIcon(int size)
 {
-    IconImage icon = headIcon(16);
+    IconImage icon = headIcon(size);
+    const int s = icon.size, half = s / 16;  // at 16 pixels: three a row, about two thick
     const uint8_t red = 9;
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            // Diagonals three pixels a row, about two pixels thick.
-            bool onX = (x - y >= -1 && x - y <= 1) || (x + y >= 14 && x + y <= 16);
+    for (int y = 0; y < s; ++y) {
+        for (int x = 0; x < s; ++x) {
+            bool onX = std::abs(x - y) <= half || std::abs(x + y - (s - 1)) <= half;
             if (onX) {
-                icon.index[y * 16 + x] = red;
-                icon.transparent[y * 16 + x] = 0;
+                icon.index[y * s + x] = red;
+                icon.transparent[y * s + x] = 0;
             }
         }
     }

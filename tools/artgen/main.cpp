@@ -114,14 +114,17 @@ int main(int argc, char** argv)
     for (const BankFiles& bank : banks) ok = writeBank(dir, bank) && ok;
     ok = writeFile(inDir(dir, "frames.rc"), framesRc(dir, banks)) && ok;
 
-    Extras extras{sidePicture(), henPicture(), headIcon(32), headIcon(16), crossedOutIcon(),
+    Extras extras{sidePicture(), henPicture(), headIcon(32), headIcon(16), crossedOutIcon(16),
                   crosshairCursor(), right[0], fall[0]};
     ok = writeFile(inDir(dir, "dialog_side.bmp"), colourBmp(extras.side)) && ok;
     ok = writeFile(inDir(dir, "hen.bmp"), colourBmp(extras.hen)) && ok;
     ok = writeFile(inDir(dir, "hen_mask.bmp"), maskBmp(extras.hen)) && ok;
     ok = writeFile(inDir(dir, "app.ico"), icoFile({extras.icon32, extras.icon16}, kVgaPalette)) && ok;
-    ok = writeFile(inDir(dir, "tray_enabled.ico"), icoFile({extras.icon16}, kVgaPalette)) && ok;
-    ok = writeFile(inDir(dir, "tray_disabled.ico"), icoFile({extras.crossedOut}, kVgaPalette)) && ok;
+    // The tray's pictures at 32 pixels too: on a scaled display Windows asks
+    // for 20 to 40 and scales the nearest size rather than the 16 up.
+    ok = writeFile(inDir(dir, "tray_enabled.ico"), icoFile({extras.icon32, extras.icon16}, kVgaPalette)) && ok;
+    ok = writeFile(inDir(dir, "tray_disabled.ico"), icoFile({crossedOutIcon(32), extras.crossedOut}, kVgaPalette)) &&
+         ok;
     ok = writeFile(inDir(dir, "crosshair.cur"), curFile(extras.cursor)) && ok;
 
     std::vector<Bank> sheetBanks;
