@@ -128,20 +128,25 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     if (!GetWindowRect(window, &r) || IsSpared(window, r)) return TRUE;
     HoledWindow* entry = Entry(window);
 
+    // Everything in the window's own pixels: the rectangle above is the
+    // screen's, the region a window the system scales is read in its own.
+    const WindowScale scale = ScaleOf(window);
+    const auto own = [&scale](int screenPixels) { return MulDiv(screenPixels, scale.own, scale.screen); };
     // The current shape in window coordinates: its region, or else its own
     // rectangle (not the screen's, which would cut off a window larger than
     // the screen or one whose corner lies at negative coordinates).
-    Region own = CopyOwnRegion(window);
+    Region current = CopyOwnRegion(window);
     // A window that set a shape of its own since its last hole keeps that
     // one at the repair.
-    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet);
-    const Region box(own ? nullptr : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top));
-    const HRGN shape = own ? own.get() : box.get();
+    const bool ownShape = !entry || !SameRegion(current.get(), entry->lastSet);
+    const Region box(current ? nullptr : CreateRectRgn(0, 0, own(r.right - r.left), own(r.bottom - r.top)));
+    const HRGN shape = current ? current.get() : box.get();
     // A right-to-left window's region runs from its right edge.
     const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
-    int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
-    int cy = g_holes.ShotPoint.y - r.top;
-    const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
+    const int cx = own(mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left);
+    const int cy = own(g_holes.ShotPoint.y - r.top);
+    // As large on the screen as in every other window.
+    const int d = own(g_holes.holeDiameter), left = cx - d / 2, top = cy - d / 2;
     const Region hole(CreateEllipticRgn(left, top, left + d, top + d));
     Region result(CreateRectRgn(0, 0, 0, 0));
     // A window the list has no room for would keep a hole that no repair
@@ -156,7 +161,7 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
             list[0] = HoledWindow{window, OwnerProcess(window), nullptr, nullptr};
             entry = &list[0];
         }
-        if (ownShape) Keep(entry->original, std::move(own));
+        if (ownShape) Keep(entry->original, std::move(current));
         // As the system keeps it, which may differ from what it was given.
         Keep(entry->lastSet, CopyOwnRegion(window));
     }
