@@ -51,7 +51,9 @@ HRGN Holed(HRGN base, std::initializer_list<POINT> centres)
     return base;
 }
 
-HRGN Box(int width, int height) { return CreateRectRgn(0, 0, width, height); }
+// The shape a window without a region gets around its holes: as large as
+// any window can grow.
+HRGN Whole() { return CreateRectRgn(0, 0, kLargestWindow, kLargestWindow); }
 
 // The window's region equals `expected` (which this takes over).
 ::testing::AssertionResult HasRegion(HWND window, HRGN expected)
@@ -305,7 +307,7 @@ TEST_F(Shots, HitBoxDecidesEveryPressOnTheSpriteAndEveryBackgroundPressIsAMiss)
                 // Sound first, so it is heard while the windows are enumerated;
                 // no tooltip change.
                 EXPECT_EQ(Whats(), (std::vector<std::string>{"sound 246 async", "enum"}));
-                EXPECT_TRUE(HasRegion(Wall(), Holed(Box(800, 600), {Local(Wall(), at.x, at.y)})));
+                EXPECT_TRUE(HasRegion(Wall(), Holed(Whole(), {Local(Wall(), at.x, at.y)})));
                 EXPECT_EQ(TimesListed(Wall()), 1);
             }
         }
@@ -406,7 +408,7 @@ TEST_F(Shots, ADoubleClickIsTwoShotsWithTwoHolesAtOnePoint)
     EXPECT_EQ(g_statistics.CountMissedShots, 12u);
     EXPECT_EQ(Whats(), (std::vector<std::string>{"sound 246 async", "enum", "sound 246 async", "enum"}));
     EXPECT_EQ(g_seen.regionSets[Wall()], 2) << "a hole punched per press";
-    EXPECT_TRUE(HasRegion(Wall(), Holed(Box(800, 600), {Local(Wall(), 420, 330)})));
+    EXPECT_TRUE(HasRegion(Wall(), Holed(Whole(), {Local(Wall(), 420, 330)})));
     EXPECT_EQ(TimesListed(Wall()), 1);
 }
 
@@ -424,8 +426,7 @@ TEST_F(Shots, WithoutSoundShotsStillCountAndPunch)
     char tip[80];
     std::snprintf(tip, sizeof tip, kTooltip, 300u);
     EXPECT_EQ(Whats(), (std::vector<std::string>{"enum", "enum", std::string("tip ") + tip}));
-    EXPECT_TRUE(HasRegion(Wall(), Holed(Box(800, 600), {Local(Wall(), kSpriteLeft, kSpriteTop + 10),
-                                                         Local(Wall(), 500, 400)})));
+    EXPECT_TRUE(HasRegion(Wall(), Holed(Whole(), {Local(Wall(), kSpriteLeft, kSpriteTop + 10), Local(Wall(), 500, 400)})));
 }
 
 // ---------------------------------------------------------------------------
@@ -451,7 +452,7 @@ TEST_F(Holes, OverlappingWindowsUnderThePointEachGetTheHoleAndEnterTheListOnce)
         SCOPED_TRACE(name);
         RECT r;
         GetWindowRect(v[name], &r);
-        EXPECT_TRUE(HasRegion(v[name], Holed(Box(r.right - r.left, r.bottom - r.top), {Local(v[name], 320, 220)})));
+        EXPECT_TRUE(HasRegion(v[name], Holed(Whole(), {Local(v[name], 320, 220)})));
         EXPECT_FALSE(RegionHolds(v[name], 320 - r.left, 220 - r.top));
         EXPECT_EQ(TimesListed(v[name]), 1);
     }
@@ -465,8 +466,7 @@ TEST_F(Holes, OverlappingWindowsUnderThePointEachGetTheHoleAndEnterTheListOnce)
         SCOPED_TRACE(name);
         RECT r;
         GetWindowRect(v[name], &r);
-        EXPECT_TRUE(HasRegion(v[name], Holed(Box(r.right - r.left, r.bottom - r.top),
-                                             {Local(v[name], 320, 220), Local(v[name], 330, 270)})));
+        EXPECT_TRUE(HasRegion(v[name], Holed(Whole(), {Local(v[name], 320, 220), Local(v[name], 330, 270)})));
         EXPECT_EQ(TimesListed(v[name]), 1);
     }
     EXPECT_EQ(g_holes.holedCount, listed);
@@ -502,7 +502,7 @@ TEST_F(Holes, RightAndBottomValuesCountAsInside)
         RepairWindows();
         EXPECT_TRUE(ShootHole(c.x, c.y));
         if (c.holed) {
-            EXPECT_TRUE(HasRegion(w, Holed(Box(200, 100), {{c.x - 500, c.y - 300}})));
+            EXPECT_TRUE(HasRegion(w, Holed(Whole(), {{c.x - 500, c.y - 300}})));
             EXPECT_EQ(TimesListed(w), 1);
         } else {
             EXPECT_EQ(RegionType(w), ERROR);
@@ -534,7 +534,7 @@ TEST_F(Holes, MinimisedWindowUntouchedHiddenWindowHoled)
     EXPECT_EQ(RegionType(v["minimised"]), ERROR);
     EXPECT_EQ(TimesListed(v["minimised"]), 0);
 
-    EXPECT_TRUE(HasRegion(v["hidden"], Holed(Box(200, 150), {{100, 75}})));
+    EXPECT_TRUE(HasRegion(v["hidden"], Holed(Whole(), {{100, 75}})));
     EXPECT_EQ(TimesListed(v["hidden"]), 1);
 }
 
@@ -549,7 +549,7 @@ TEST_F(Holes, TheProgramsOwnWindowsAndTheDesktopAreNeverHoled)
     MoveWindow(g_app.sprite, 300, 250, 90, 60, FALSE);
 
     EXPECT_TRUE(ShootHole(320, 270));
-    EXPECT_TRUE(HasRegion(v["under"], Holed(Box(300, 200), {{120, 70}})));
+    EXPECT_TRUE(HasRegion(v["under"], Holed(Whole(), {{120, 70}})));
     EXPECT_EQ(RegionType(g_app.background), ERROR);
     EXPECT_EQ(TimesListed(g_app.background), 0);
 
@@ -574,9 +574,45 @@ TEST_F(Holes, AWindowWithoutARegionKeepsItsOwnSizeBeyondTheScreen)
     Victims v{{"large", -200, -100, 1500, 1000, 0x4040c0, "-"}};
     ASSERT_TRUE(v.Ready());
     EXPECT_TRUE(ShootHole(400, 300));
-    EXPECT_TRUE(HasRegion(v["large"], Holed(Box(1500, 1000), {{600, 400}})));
+    EXPECT_TRUE(HasRegion(v["large"], Holed(Whole(), {{600, 400}})));
     EXPECT_TRUE(RegionHolds(v["large"], 1499, 999));
     EXPECT_TRUE(RegionHolds(v["large"], 1300, 20));
+}
+
+TEST_F(Holes, AHoledWindowThatGrowsShowsAndTakesClicksEverywhereButInItsHole)
+{
+    const COLORREF colour = RGB(0x60, 0xa0, 0x40);
+    for (const char* flags : {"-", "l"}) {
+        SCOPED_TRACE(flags);
+        Victims v{{"growing", 100, 100, 200, 150, 0x60a040, flags}};
+        ASSERT_TRUE(v.Ready());
+        HWND w = v["growing"];
+        ShootHole(150, 150);
+        ASSERT_TRUE(ShowWindowAsync(w, SW_MAXIMIZE));
+        RECT r = {};
+        ASSERT_TRUE(test::Awaited("the window maximised", [&] {
+            r = test::WindowRect(w);
+            return IsZoomed(w) && r.right - r.left > 400 && r.bottom - r.top > 300;
+        }, 5000));
+        const POINT beyond = {r.right - 20, r.bottom - 20};
+        EXPECT_TRUE(test::Awaited("its new area drawn", [&] { return test::ScreenPixel(beyond.x, beyond.y) == colour; }, 5000));
+        EXPECT_EQ(WindowFromPoint(beyond), w) << "its new area takes clicks";
+        // Still holed: some of its rectangle lies outside its region.
+        const Region all(CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top)), kept = test::CopyRegion(w);
+        ASSERT_TRUE(kept);
+        EXPECT_NE(CombineRgn(all.get(), all.get(), kept.get(), RGN_DIFF), NULLREGION);
+        // A left-to-right window's hole stays 50 pixels in from its corner;
+        // a right-to-left one's moves as the system mirrors its region, by
+        // the width it had when the region was set (Wine) or has now.
+        const POINT hole = {r.left + 50, r.top + 50};
+        if (flags[0] == '-') {
+            EXPECT_NE(test::ScreenPixel(hole.x, hole.y), colour);
+            EXPECT_NE(WindowFromPoint(hole), w);
+        }
+        RepairWindows();
+        EXPECT_EQ(RegionType(w), ERROR);
+        EXPECT_TRUE(test::Awaited("the window whole", [&] { return test::ScreenPixel(hole.x, hole.y) == colour; }, 5000));
+    }
 }
 
 TEST_F(Holes, OwnRegionsAreKeptAndGivenBackPlainWindowsGetNone)
@@ -593,7 +629,7 @@ TEST_F(Holes, OwnRegionsAreKeptAndGivenBackPlainWindowsGetNone)
     ShootHole(250, 450);
     EXPECT_TRUE(HasRegion(v["round"], Holed(CreateEllipticRgn(0, 0, 300, 200), {{150, 100}})));
     EXPECT_EQ(RegionType(v["empty"]), NULLREGION) << "an empty window stays empty";
-    EXPECT_TRUE(HasRegion(v["plain"], Holed(Box(300, 200), {{150, 100}})));
+    EXPECT_TRUE(HasRegion(v["plain"], Holed(Whole(), {{150, 100}})));
 
     // A second hole builds on the holed shape; the copy kept for the repair
     // is still the window's own.
@@ -651,16 +687,16 @@ TEST_F(Holes, AWindowThatDoesNotAnswerGetsNoHoleAndKeepsItsOldOneUntilItAnswers)
     HWND hung = hanging["hung"], alive = answering["alive"];
     g_seen.ledger = true;
     ShootHole(200, 200);
-    ASSERT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}})));
+    ASSERT_TRUE(HasRegion(hung, Holed(Whole(), {{100, 100}})));
     ASSERT_TRUE(hanging.Hang());
 
     // The shot and the repair come back, and the window that answers is served.
     ShootHole(250, 250);
-    EXPECT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}}))) << "no second hole while it does not answer";
-    EXPECT_TRUE(HasRegion(alive, Holed(Box(300, 200), {{50, 50}, {100, 100}})));
+    EXPECT_TRUE(HasRegion(hung, Holed(Whole(), {{100, 100}}))) << "no second hole while it does not answer";
+    EXPECT_TRUE(HasRegion(alive, Holed(Whole(), {{50, 50}, {100, 100}})));
     RepairWindows();
     EXPECT_EQ(RegionType(alive), ERROR);
-    EXPECT_TRUE(HasRegion(hung, Holed(Box(300, 200), {{100, 100}}))) << "its hole stays";
+    EXPECT_TRUE(HasRegion(hung, Holed(Whole(), {{100, 100}}))) << "its hole stays";
     EXPECT_EQ(TimesListed(hung), 1);
 
     ASSERT_TRUE(hanging.Release());
