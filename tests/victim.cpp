@@ -6,7 +6,9 @@
 // One borderless popup per argument, filled with its colour. FLAGS is "-" or
 // any of: r (a round region of its own), e (an empty region of its own),
 // h (hidden), m (minimised), f (in the foreground), l (right-to-left layout,
-// WS_EX_LAYOUTRTL). READY_EVENT and RELEASE_EVENT are inherited event
+// WS_EX_LAYOUTRTL), u (not DPI aware: its place and size are then in its
+// own pixels, which the system may scale), s (aware of the system's DPI
+// only). READY_EVENT and RELEASE_EVENT are inherited event
 // handles. READY_EVENT is set once every window stands as asked, and again
 // whenever the process stops pumping messages on a posted kVictimHang;
 // RELEASE_EVENT ends such a hang early. On a sent kVictimReshape a window
@@ -61,8 +63,18 @@ static bool CreateVictim(HINSTANCE instance, const char* description)
     if (std::sscanf(description, "%63[^:]:%d:%d:%d:%d:%x:%15s", title, &x, &y, &w, &h, &rgb, flags) != 7) return false;
     bool hidden = std::strchr(flags, 'h') != nullptr;
     DWORD exStyle = std::strchr(flags, 'l') ? WS_EX_LAYOUTRTL : 0;
+    // A window takes the awareness of the thread that makes it (Windows 10
+    // 1607 on); the system scales one unaware of its monitor's DPI.
+    using SetContext = HANDLE WINAPI(HANDLE);
+    auto setContext = reinterpret_cast<SetContext*>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    HANDLE awareness = std::strchr(flags, 'u')   ? reinterpret_cast<HANDLE>(-1)  // DPI_AWARENESS_CONTEXT_UNAWARE
+                       : std::strchr(flags, 's') ? reinterpret_cast<HANDLE>(-2)  // ..._SYSTEM_AWARE
+                                                 : nullptr;
+    HANDLE was = awareness && setContext ? setContext(awareness) : nullptr;
     HWND window = CreateWindowExA(exStyle, "WingzapVictim", title, WS_POPUP | (hidden ? 0 : WS_VISIBLE), x, y, w, h,
                                   nullptr, nullptr, instance, nullptr);
+    if (was) setContext(was);
     if (!window) return false;
     ++g_windows;
     COLORREF colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);

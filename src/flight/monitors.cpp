@@ -54,6 +54,46 @@ int DpiAt(POINT point)
     return MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
 }
 
+enum { kUnaware = 0, kSystemAware = 1 };  // PROCESS_DPI_AWARENESS
+
+// Windows 8.1, and Windows 10 before 1607: one awareness for each process.
+static WindowScale ScaleOfProcess(HWND window, int screen)
+{
+    auto awarenessOf = LookUp<HRESULT WINAPI(HANDLE, int*)>(LoadSystemDll("shcore.dll"), "GetProcessDpiAwareness");
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    const HANDLE process = awarenessOf ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id) : nullptr;
+    int awareness = -1;
+    if (process && FAILED(awarenessOf(process, &awareness))) awareness = -1;
+    if (process) CloseHandle(process);
+    if (awareness == kUnaware) return WindowScale{kBaseDpi, screen};
+    if (awareness == kSystemAware) return WindowScale{SystemDpi(), screen};
+    return WindowScale{screen, screen};
+}
+
+WindowScale ScaleOf(HWND window)
+{
+    const int screen = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto contextOf = LookUp<HANDLE WINAPI(HWND)>(user, "GetWindowDpiAwarenessContext");
+    auto setContext = LookUp<HANDLE WINAPI(HANDLE)>(user, "SetThreadDpiAwarenessContext");
+    auto dpiFor = LookUp<UINT WINAPI(HWND)>(user, "GetDpiForWindow");
+    if (!contextOf || !setContext || !dpiFor) return ScaleOfProcess(window, screen);
+    // Scaled only where the window's rectangle read in its own awareness
+    // differs from the screen's: Wine before 10 reports the DPIs Windows
+    // would but scales no window. Windows 10 from 1803 lets a system-aware
+    // process have a system DPI of its own, which GetDpiForWindow tells.
+    const HANDLE context = contextOf(window);
+    const HANDLE was = context ? setContext(context) : nullptr;
+    RECT own, onScreen;
+    const bool read = was && GetWindowRect(window, &own);
+    if (was) setContext(was);
+    const int dpi = static_cast<int>(dpiFor(window));
+    if (!read || !GetWindowRect(window, &onScreen) || EqualRect(&own, &onScreen) || dpi <= 0)
+        return WindowScale{screen, screen};
+    return WindowScale{dpi, screen};
+}
+
 POINT ParkingSpot(POINT wanted)
 {
     const RECT spot = {wanted.x, wanted.y, wanted.x + 1, wanted.y + 1};

@@ -1,5 +1,6 @@
 #include "shooting/holes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -100,10 +101,24 @@ static Region CopyOwnRegion(HWND window)
     return copy;
 }
 
-static bool SameRegion(HRGN a, HRGN b)
+static bool IsMirrored(HWND window)
+{
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
+
+// A right-to-left window's region is kept as it was set and read back
+// mirrored by the window's width now: after a resize it comes back shifted
+// sideways by the change of width, and counts as the same shape.
+static bool SameRegion(HRGN a, HRGN b, bool mirrored)
 {
     if (!a || !b) return a == b;
-    return EqualRgn(a, b) != FALSE;
+    RECT boxA, boxB;
+    if (!mirrored || GetRgnBox(a, &boxA) == ERROR || GetRgnBox(b, &boxB) == ERROR || boxA.right == boxB.right)
+        return EqualRgn(a, b) != FALSE;
+    const Region shifted(CreateRectRgn(0, 0, 0, 0));
+    if (!shifted || CombineRgn(shifted.get(), a, nullptr, RGN_COPY) == ERROR) return false;
+    OffsetRgn(shifted.get(), boxB.right - boxA.right, 0);
+    return EqualRgn(shifted.get(), b) != FALSE;
 }
 
 // The entry's region from now on; the one it had goes.
@@ -141,20 +156,29 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
     if (!GetWindowRect(window, &r) || IsSpared(window, r)) return TRUE;
     HoledWindow* entry = Entry(window);
 
-    // The current shape in window coordinates: its region, or else its own
-    // rectangle (not the screen's, which would cut off a window larger than
-    // the screen or one whose corner lies at negative coordinates).
-    Region own = CopyOwnRegion(window);
+    // Everything in the window's own pixels: the rectangle above is the
+    // screen's, the region a window the system scales is read in its own.
+    const WindowScale scale = ScaleOf(window);
+    const auto own = [&scale](int screenPixels) { return MulDiv(screenPixels, scale.own, scale.screen); };
+    // A right-to-left window's region runs from its right edge.
+    const bool mirrored = IsMirrored(window);
+    // The current shape in window coordinates: its region, or else a square
+    // as large as any window can grow (a region does not follow a resize: a
+    // holed window that is enlarged or maximised would stay cut to its old
+    // size). A right-to-left window's region is mirrored by the width the
+    // window has when it is set: its square reaches both ways.
+    Region current = CopyOwnRegion(window);
     // A window that set a shape of its own since its last hole keeps that
     // one at the repair.
-    const bool ownShape = !entry || !SameRegion(own.get(), entry->lastSet);
-    const Region box(own ? nullptr : CreateRectRgn(0, 0, r.right - r.left, r.bottom - r.top));
-    const HRGN shape = own ? own.get() : box.get();
-    // A right-to-left window's region runs from its right edge.
-    const bool mirrored = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
-    int cx = mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left;
-    int cy = g_holes.ShotPoint.y - r.top;
-    const int d = g_holes.holeDiameter, left = cx - d / 2, top = cy - d / 2;
+    const bool ownShape = !entry || !SameRegion(current.get(), entry->lastSet, mirrored);
+    const RECT all = VirtualScreen();
+    const int whole = std::max({kLargestWindow, own(all.right - all.left), own(all.bottom - all.top)});
+    const Region box(current ? nullptr : CreateRectRgn(mirrored ? -whole : 0, 0, whole, whole));
+    const HRGN shape = current ? current.get() : box.get();
+    const int cx = own(mirrored ? r.right - g_holes.ShotPoint.x : g_holes.ShotPoint.x - r.left);
+    const int cy = own(g_holes.ShotPoint.y - r.top);
+    // As large on the screen as in every other window.
+    const int d = own(g_holes.holeDiameter), left = cx - d / 2, top = cy - d / 2;
     const Region hole(CreateEllipticRgn(left, top, left + d, top + d));
     Region result(CreateRectRgn(0, 0, 0, 0));
     // A window the list has no room for would keep a hole that no repair
@@ -169,7 +193,7 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
             list[0] = HoledWindow{window, OwnerProcess(window), nullptr, nullptr};
             entry = &list[0];
         }
-        if (ownShape) Keep(entry->original, std::move(own));
+        if (ownShape) Keep(entry->original, std::move(current));
         // As the system keeps it, which may differ from what it was given.
         Keep(entry->lastSet, CopyOwnRegion(window));
     }
@@ -181,7 +205,7 @@ BOOL CALLBACK PunchHole(HWND window, LPARAM)
 static void GiveBack(HoledWindow& h)
 {
     const Region now = CopyOwnRegion(h.window);
-    if (SameRegion(now.get(), h.lastSet) && SetWindowRgn(h.window, h.original, TRUE))
+    if (SameRegion(now.get(), h.lastSet, IsMirrored(h.window)) && SetWindowRgn(h.window, h.original, TRUE))
         h.original = nullptr;  // the system's
 }
 

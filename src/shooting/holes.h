@@ -35,6 +35,11 @@ struct HoleState {
 };
 extern HoleState g_holes;
 
+// The largest a window's width or height can be in its own pixels, as the
+// window manager's coordinates go: the shape a window without a region gets
+// around its hole, unless the virtual screen is larger still.
+inline constexpr int kLargestWindow = 32767;
+
 // How long a shot or a repair waits for one other program's window before
 // it leaves it as it is.
 inline constexpr UINT kAnswerMilliseconds = 250;

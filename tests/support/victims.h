@@ -60,7 +60,9 @@ struct VictimWindow {
     int x, y, width, height;
     unsigned rgb;       // 0xRRGGBB
     // "-", or r (round region), e (empty region), h (hidden), m (minimised),
-    // f (foreground), l (right-to-left layout)
+    // f (foreground), l (right-to-left layout), u (not DPI aware: placed in
+    // its own pixels, which Windows and Wine 10 scale by the monitor's DPI
+    // over 96), s (aware of the system's DPI only)
     const char* flags;
 };
 
