@@ -833,6 +833,7 @@ TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
         {"a letter", false, {{down, 'X', 0, true}, {up, 'X', 0, true}}, ""},
         {"Enter", false, {{down, VK_RETURN, 0, true}, {up, VK_RETURN, 0, true}}, ""},
         {"Alt+Q", false, {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {sysDown, 'Q', LLKHF_ALTDOWN, true}}, ""},
+        {"Alt+Esc", false, {{sysDown, VK_ESCAPE, LLKHF_ALTDOWN, true}}, ""},
         {"Ctrl+O", false, {{down, VK_LCONTROL, 0, true}, {down, 'O', 0, true}}, ""},
         {"a key pressed before the flight", false, {{up, 'X', 0, false}}, ""},
         {"the tray menu open", true, {{down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},

@@ -25,12 +25,13 @@ static bool ControlHeld()
 }
 
 // The character the background window would have had from this press with
-// the focus; 0 for a key the flight ignores. With Ctrl or Alt a letter makes
-// no such character.
+// the focus; 0 for a key the flight ignores. With Alt held a key makes a
+// system character instead, and with Ctrl a letter makes none.
 static WPARAM FlightCharacter(const KBDLLHOOKSTRUCT& key)
 {
+    if (key.flags & LLKHF_ALTDOWN) return 0;
     if (key.vkCode == VK_ESCAPE) return VK_ESCAPE;
-    if ((key.flags & LLKHF_ALTDOWN) || ControlHeld()) return 0;
+    if (ControlHeld()) return 0;
     return key.vkCode == 'Q' || key.vkCode == 'O' ? key.vkCode : 0;
 }
 
