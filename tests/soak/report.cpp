@@ -90,6 +90,13 @@ bool ParseOptions(int argc, char** argv)
         else return false;
     }
     if (!g_options.display.empty()) return true;
+    // The worlds run one test tree side by side: each world's soak keeps its
+    // log and its breach's picture in a folder of its own.
+    const char* world = std::getenv("WZ_WORLD");
+    const std::string own = world && *world ? std::string("-") + world : "";
+    if (!g_options.out.empty() && !own.empty() &&
+        (g_options.out.size() < own.size() || g_options.out.compare(g_options.out.size() - own.size(), own.size(), own) != 0))
+        g_options.out += own;
     return !g_options.exe.empty() && !g_options.out.empty() && g_options.minutes > 0;
 }
 
