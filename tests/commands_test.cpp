@@ -822,7 +822,7 @@ struct HookCase {
     std::string posted;
 };
 
-TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
+TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOPassesTheSystemsKeysAndSwallowsTheRest)
 {
     const WPARAM down = WM_KEYDOWN, up = WM_KEYUP, sysDown = WM_SYSKEYDOWN;
     const HookCase cases[] = {
@@ -833,8 +833,31 @@ TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
         {"a letter", false, {{down, 'X', 0, true}, {up, 'X', 0, true}}, ""},
         {"Enter", false, {{down, VK_RETURN, 0, true}, {up, VK_RETURN, 0, true}}, ""},
         {"Alt+Q", false, {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {sysDown, 'Q', LLKHF_ALTDOWN, true}}, ""},
-        {"Alt+Esc", false, {{sysDown, VK_ESCAPE, LLKHF_ALTDOWN, true}}, ""},
+        {"Alt pressed in the flight, then Q", false, {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {down, 'Q', 0, true}}, ""},
         {"Ctrl+O", false, {{down, VK_LCONTROL, 0, true}, {down, 'O', 0, true}}, ""},
+        {"Win+Q", false, {{down, VK_LWIN, 0, true}, {down, 'Q', 0, true}}, ""},
+        // Esc quits alone or with Shift; with Ctrl, Alt or the Windows key
+        // it is the system's.
+        {"Shift+Esc", false, {{down, VK_RSHIFT, 0, true}, {down, VK_ESCAPE, 0, true}}, "\x1b"},
+        {"Ctrl+Esc", false, {{down, VK_LCONTROL, 0, true}, {down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+        {"Ctrl+Shift+Esc", false,
+         {{down, VK_RCONTROL, 0, true}, {down, VK_LSHIFT, 0, true}, {down, VK_ESCAPE, 0, false}}, ""},
+        {"Win+Esc", false, {{down, VK_RWIN, 0, true}, {down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+        {"Alt+Esc", false, {{sysDown, VK_ESCAPE, LLKHF_ALTDOWN, false}, {WM_SYSKEYUP, VK_ESCAPE, LLKHF_ALTDOWN, false}}, ""},
+        {"Alt pressed in the flight, then Esc", false,
+         {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {down, VK_ESCAPE, 0, false}}, ""},
+        {"Esc let go with Ctrl pressed since", false,
+         {{down, VK_ESCAPE, 0, true}, {down, VK_LCONTROL, 0, true}, {up, VK_ESCAPE, 0, true}}, "\x1b"},
+        // The system's keys pass untouched.
+        {"volume", false,
+         {{down, VK_VOLUME_UP, 0, false}, {up, VK_VOLUME_UP, 0, false}, {down, VK_VOLUME_MUTE, 0, false}}, ""},
+        {"media", false, {{down, VK_MEDIA_PLAY_PAUSE, 0, false}, {up, VK_MEDIA_PLAY_PAUSE, 0, false}}, ""},
+        {"browser", false, {{down, VK_BROWSER_BACK, 0, false}, {up, VK_BROWSER_BACK, 0, false}}, ""},
+        {"launch", false, {{down, VK_LAUNCH_APP2, 0, false}, {up, VK_LAUNCH_APP2, 0, false}}, ""},
+        {"Print Screen", false, {{down, VK_SNAPSHOT, 0, false}, {up, VK_SNAPSHOT, 0, false}}, ""},
+        {"Alt+Print Screen", false,
+         {{sysDown, VK_SNAPSHOT, LLKHF_ALTDOWN, false}, {WM_SYSKEYUP, VK_SNAPSHOT, LLKHF_ALTDOWN, false}}, ""},
+        {"the key after the launch keys", false, {{down, VK_LAUNCH_APP2 + 1, 0, true}}, ""},
         {"a key pressed before the flight", false, {{up, 'X', 0, false}}, ""},
         {"the tray menu open", true, {{down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
     };

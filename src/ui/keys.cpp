@@ -17,21 +17,49 @@ static void MarkSwallowed(DWORD vk, bool on)
     word = on ? (word | bit) : (word & ~bit);
 }
 
-// Ctrl held: pressed before the flight (the system's state knows it) or
-// during it (only this hook saw that press).
+// A modifier held: pressed before the flight (the system's state knows it)
+// or during it (only this hook saw that press).
+static bool Held(DWORD vk, DWORD left, DWORD right)
+{
+    return Swallowed(vk) || Swallowed(left) || Swallowed(right) || GetAsyncKeyState(vk) < 0;
+}
+
 static bool ControlHeld()
 {
-    return Swallowed(VK_LCONTROL) || Swallowed(VK_RCONTROL) || GetAsyncKeyState(VK_CONTROL) < 0;
+    return Held(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
+}
+
+// The system sets LLKHF_ALTDOWN only for an Alt it has seen go down.
+static bool AltHeld(const KBDLLHOOKSTRUCT& key)
+{
+    return (key.flags & LLKHF_ALTDOWN) || Held(VK_MENU, VK_LMENU, VK_RMENU);
+}
+
+// The Windows key has no generic code of its own.
+static bool WindowsKeyHeld()
+{
+    return Swallowed(VK_LWIN) || Swallowed(VK_RWIN) || GetAsyncKeyState(VK_LWIN) < 0 || GetAsyncKeyState(VK_RWIN) < 0;
+}
+
+// Keys the user means for the system, not for the flight: Ctrl+Esc and
+// Win+Esc (the Start menu, the magnifier), Ctrl+Shift+Esc (the task
+// manager), Alt+Esc (the next window); the volume, media, browser and launch
+// keys, whose effect the user hears or sees at once; Print Screen.
+static bool SystemsKey(const KBDLLHOOKSTRUCT& key)
+{
+    const DWORD vk = key.vkCode;
+    if (vk == VK_SNAPSHOT || (vk >= VK_BROWSER_BACK && vk <= VK_LAUNCH_APP2)) return true;
+    return vk == VK_ESCAPE && (AltHeld(key) || ControlHeld() || WindowsKeyHeld());
 }
 
 // The character the background window would have had from this press with
 // the focus; 0 for a key the flight ignores. With Alt held a key makes a
-// system character instead, and with Ctrl a letter makes none.
+// system character instead, and with Ctrl a letter makes none; the Windows
+// key's letters are the shell's.
 static WPARAM FlightCharacter(const KBDLLHOOKSTRUCT& key)
 {
-    if (key.flags & LLKHF_ALTDOWN) return 0;
-    if (key.vkCode == VK_ESCAPE) return VK_ESCAPE;
-    if (ControlHeld()) return 0;
+    if (key.vkCode == VK_ESCAPE) return VK_ESCAPE;  // alone or with Shift: the others are the system's
+    if (AltHeld(key) || ControlHeld() || WindowsKeyHeld()) return 0;
     return key.vkCode == 'Q' || key.vkCode == 'O' ? key.vkCode : 0;
 }
 
@@ -41,6 +69,8 @@ bool OnFlightKey(WPARAM message, const KBDLLHOOKSTRUCT& key)
     // keyboard, as it would have without the hook.
     if (g_ui.BusyFlag) return false;
     if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+        // Not marked: its release, unmarked, goes on as well.
+        if (SystemsKey(key)) return false;
         MarkSwallowed(key.vkCode, true);
         // Posted, not handled here: the quit and the dialog must not run
         // inside the hook, which every key on the desktop waits for.
