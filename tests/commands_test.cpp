@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -916,10 +917,21 @@ TEST_F(Commands, TheKeysAreTheFlightsFromItsLaunchToItsEnd)
         return std::string(buffer);
     };
     EXPECT_EQ(g_keys.hook, nullptr);
+    // The hook's answer does not wait for this thread: the Q typed while it
+    // waits (for a hung program, the shell) is handed on meanwhile.
+    HANDLE posted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    post_.note = [posted](HWND window, UINT message, WPARAM character, LPARAM) {
+        if (window == g_app.background && message == WM_CHAR && character == 'Q') SetEvent(posted);
+    };
     FireLaunchTimer();
     ASSERT_TRUE(g_flight.flying);
     EXPECT_NE(g_keys.hook, nullptr);
-    ASSERT_TRUE(type('X') && type('Q'));
+    bool typed = false;
+    std::thread typist([&] { typed = type('X') && type('Q'); });
+    EXPECT_EQ(WaitForSingleObject(posted, 5000), WAIT_OBJECT_0) << "Q was not handed on while the thread waited";
+    typist.join();
+    CloseHandle(posted);
+    ASSERT_TRUE(typed);
     EXPECT_TRUE(pumpUntil([&] { return quit; })) << "Q did not quit with 0";
     EXPECT_FALSE(g_flight.flying);
     EXPECT_EQ(g_keys.hook, nullptr);

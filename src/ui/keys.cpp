@@ -90,25 +90,51 @@ static LRESULT CALLBACK FlightKeyHook(int code, WPARAM message, LPARAM data)
     return CallNextHookEx(g_keys.hook, code, message, data);
 }
 
+// Sets the hook and answers it until told to quit. Nothing else runs here,
+// so a key is answered at once whatever the program's thread waits for.
+static DWORD WINAPI ServeFlightKeys(void* ready)
+{
+    MSG msg;
+    // The thread's queue, before the main thread may post it the quit.
+    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    // A global hook needs a module on some Windows, even one in this process.
+    g_keys.hook = SetWindowsHookExA(WH_KEYBOARD_LL, FlightKeyHook, GetModuleHandleA(nullptr), 0);
+    SetEvent(static_cast<HANDLE>(ready));
+    // Without the hook (a system that refuses it) the keys work as before:
+    // with the focus on the background window.
+    if (g_keys.hook) {
+        // The hook is called inside GetMessageA, which returns only for the quit.
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {}
+    }
+    if (HHOOK hook = g_keys.hook.exchange(nullptr)) UnhookWindowsHookEx(hook);
+    return 0;
+}
+
 void HookFlightKeys()
 {
     UnhookFlightKeys();
     // Presses swallowed in an earlier flight were let go after it.
     for (uint32_t& word : g_keys.swallowed) word = 0;
-    // Without the hook (a system that refuses it) the keys work as before:
-    // with the focus on the background window. A global hook needs a module
-    // on some Windows, even one in this process.
-    g_keys.hook = SetWindowsHookExA(WH_KEYBOARD_LL, FlightKeyHook, GetModuleHandleA(nullptr), 0);
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ready) return;
+    g_keys.thread = CreateThread(nullptr, 0, ServeFlightKeys, ready, 0, &g_keys.threadId);
+    if (g_keys.thread) WaitForSingleObject(ready, INFINITE);  // the hook in, or refused
+    CloseHandle(ready);
 }
 
 void UnhookFlightKeys()
 {
-    if (g_keys.hook) UnhookWindowsHookEx(g_keys.hook);
-    g_keys.hook = nullptr;
+    if (!g_keys.thread) return;
+    PostThreadMessageA(g_keys.threadId, WM_QUIT, 0, 0);
+    WaitForSingleObject(g_keys.thread, INFINITE);
+    CloseHandle(g_keys.thread);
+    g_keys.thread = nullptr;
+    g_keys.threadId = 0;
 }
 
 void Keys_Reset()
 {
     UnhookFlightKeys();
-    g_keys = KeysState{};
+    g_keys.hook = nullptr;
+    for (uint32_t& word : g_keys.swallowed) word = 0;
 }
