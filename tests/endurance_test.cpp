@@ -15,6 +15,7 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ struct Usage {
 };
 Usage Measure()
 {
+    // The flight keys' thread ends of itself once a flight is over; counted
+    // only when it has.
+    EXPECT_TRUE(test::WaitFor([] { return !g_keys.thread || WaitForSingleObject(g_keys.thread, 0) == WAIT_OBJECT_0; },
+                              5000));
     return {test::GdiObjects(), test::UserObjects(), test::Threads(), test::CommittedPrivateBytes(),
             test::WorkingSetBytes()};
 }
