@@ -5,8 +5,10 @@
 // registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -815,34 +817,70 @@ struct HookEvent {
     DWORD vk, flags;
     bool swallowed;
 };
+// Not keys: the flight ends here; the tray menu opens here.
+const WPARAM kFlightOver = 0, kBusy = 1;
 struct HookCase {
     const char* what;
-    bool busy;
     std::vector<HookEvent> events;
     std::string posted;
 };
 
-TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
+TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOPassesTheSystemsKeysAndSwallowsTheRest)
 {
     const WPARAM down = WM_KEYDOWN, up = WM_KEYUP, sysDown = WM_SYSKEYDOWN;
     const HookCase cases[] = {
-        {"Esc", false, {{down, VK_ESCAPE, 0, true}, {up, VK_ESCAPE, 0, true}}, "\x1b"},
-        {"Q", false, {{down, 'Q', 0, true}, {up, 'Q', 0, true}}, "Q"},
-        {"O", false, {{down, 'O', 0, true}, {up, 'O', 0, true}}, "O"},
-        {"Shift+Q", false, {{down, VK_LSHIFT, 0, true}, {down, 'Q', 0, true}}, "Q"},
-        {"a letter", false, {{down, 'X', 0, true}, {up, 'X', 0, true}}, ""},
-        {"Enter", false, {{down, VK_RETURN, 0, true}, {up, VK_RETURN, 0, true}}, ""},
-        {"Alt+Q", false, {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {sysDown, 'Q', LLKHF_ALTDOWN, true}}, ""},
-        {"Alt+Esc", false, {{sysDown, VK_ESCAPE, LLKHF_ALTDOWN, true}}, ""},
-        {"Ctrl+O", false, {{down, VK_LCONTROL, 0, true}, {down, 'O', 0, true}}, ""},
-        {"a key pressed before the flight", false, {{up, 'X', 0, false}}, ""},
-        {"the tray menu open", true, {{down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+        {"Esc", {{down, VK_ESCAPE, 0, true}, {up, VK_ESCAPE, 0, true}}, "\x1b"},
+        {"Q", {{down, 'Q', 0, true}, {up, 'Q', 0, true}}, "Q"},
+        {"O", {{down, 'O', 0, true}, {up, 'O', 0, true}}, "O"},
+        {"Shift+Q", {{down, VK_LSHIFT, 0, true}, {down, 'Q', 0, true}}, "Q"},
+        {"a letter", {{down, 'X', 0, true}, {up, 'X', 0, true}}, ""},
+        {"Enter", {{down, VK_RETURN, 0, true}, {up, VK_RETURN, 0, true}}, ""},
+        {"Alt+Q", {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {sysDown, 'Q', LLKHF_ALTDOWN, true}}, ""},
+        {"Alt pressed in the flight, then Q", {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {down, 'Q', 0, true}}, ""},
+        {"Ctrl+O", {{down, VK_LCONTROL, 0, true}, {down, 'O', 0, true}}, ""},
+        {"Win+Q", {{down, VK_LWIN, 0, true}, {down, 'Q', 0, true}}, ""},
+        // Esc quits alone or with Shift; with Ctrl, Alt or the Windows key
+        // it is the system's.
+        {"Shift+Esc", {{down, VK_RSHIFT, 0, true}, {down, VK_ESCAPE, 0, true}}, "\x1b"},
+        {"Ctrl+Esc", {{down, VK_LCONTROL, 0, true}, {down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+        {"Ctrl+Shift+Esc",
+         {{down, VK_RCONTROL, 0, true}, {down, VK_LSHIFT, 0, true}, {down, VK_ESCAPE, 0, false}}, ""},
+        {"Win+Esc", {{down, VK_RWIN, 0, true}, {down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
+        {"Alt+Esc", {{sysDown, VK_ESCAPE, LLKHF_ALTDOWN, false}, {WM_SYSKEYUP, VK_ESCAPE, LLKHF_ALTDOWN, false}}, ""},
+        {"Alt pressed in the flight, then Esc",
+         {{sysDown, VK_LMENU, LLKHF_ALTDOWN, true}, {down, VK_ESCAPE, 0, false}}, ""},
+        {"Esc let go with Ctrl pressed since",
+         {{down, VK_ESCAPE, 0, true}, {down, VK_LCONTROL, 0, true}, {up, VK_ESCAPE, 0, true}}, "\x1b"},
+        // The system's keys pass untouched.
+        {"volume",
+         {{down, VK_VOLUME_UP, 0, false}, {up, VK_VOLUME_UP, 0, false}, {down, VK_VOLUME_MUTE, 0, false}}, ""},
+        {"media", {{down, VK_MEDIA_PLAY_PAUSE, 0, false}, {up, VK_MEDIA_PLAY_PAUSE, 0, false}}, ""},
+        {"browser", {{down, VK_BROWSER_BACK, 0, false}, {up, VK_BROWSER_BACK, 0, false}}, ""},
+        {"launch", {{down, VK_LAUNCH_APP2, 0, false}, {up, VK_LAUNCH_APP2, 0, false}}, ""},
+        {"Print Screen", {{down, VK_SNAPSHOT, 0, false}, {up, VK_SNAPSHOT, 0, false}}, ""},
+        {"Alt+Print Screen",
+         {{sysDown, VK_SNAPSHOT, LLKHF_ALTDOWN, false}, {WM_SYSKEYUP, VK_SNAPSHOT, LLKHF_ALTDOWN, false}}, ""},
+        {"the key after the launch keys", {{down, VK_LAUNCH_APP2 + 1, 0, true}}, ""},
+        {"a key pressed before the flight", {{up, 'X', 0, false}}, ""},
+        // A press that went nowhere owns its key until its release.
+        {"a repeat", {{down, 'X', 0, true}, {down, 'X', 0, true}, {up, 'X', 0, true}, {up, 'X', 0, false}}, ""},
+        {"a repeat of Q", {{down, 'Q', 0, true}, {down, 'Q', 0, true}}, "Q"},
+        {"let go after the flight",
+         {{down, VK_LCONTROL, 0, true}, {kFlightOver, 0, 0, false}, {down, VK_LCONTROL, 0, true}, {up, VK_LCONTROL, 0, true},
+          {down, VK_LCONTROL, 0, false}, {down, 'X', 0, false}, {up, 'X', 0, false}}, ""},
+        {"let go with the tray menu open", {{down, 'X', 0, true}, {kBusy, 0, 0, false}, {up, 'X', 0, true}}, ""},
+        {"the tray menu open", {{kBusy, 0, 0, false}, {down, VK_ESCAPE, 0, false}, {up, VK_ESCAPE, 0, false}}, ""},
     };
     for (const HookCase& c : cases) {
         SCOPED_TRACE(c.what);
         Keys_Reset();
-        g_ui.BusyFlag = c.busy;
+        g_keys.phase = kKeysFlight;
         for (const HookEvent& e : c.events) {
+            if (e.message == kFlightOver || e.message == kBusy) {
+                g_keys.phase = e.message == kFlightOver ? kKeysDraining : kKeysFlight;
+                g_ui.BusyFlag = e.message == kBusy;
+                continue;
+            }
             KBDLLHOOKSTRUCT key = {};
             key.vkCode = e.vk;
             key.flags = e.flags;
@@ -854,25 +892,95 @@ TEST_F(Commands, TheFlightsKeyHookHandsOnEscQAndOAndSwallowsTheRest)
         EXPECT_EQ(posted, c.posted);
         g_ui.BusyFlag = false;
     }
+    Keys_Reset();
 }
 
-// With the focus in another window, through the system: a letter goes
-// nowhere during the flight, Q quits, and after it the keys reach that
-// window again.
+// With the focus in another window, through the system, autorepeat typed as
+// a keyboard makes it (further presses of a held key): a key of the flight
+// goes nowhere, Q quits, and after the flight the keys reach that window
+// again, none left down for the system.
+struct Stroke {
+    WORD vk;
+    bool up;
+    const char* x;  // through the X server, by this name: a key held across the launch
+};
+struct ThroughCase {
+    const char* what;
+    std::vector<Stroke> before, during, after;  // before the launch, in the flight, after it
+    size_t passed;       // of `during`, the strokes that reach the window
+    std::string text;    // the window's at the end, after a Y typed
+    std::string keys;    // the key messages it saw from the launch on, repeats as one
+    bool quits;          // Q ends the flight
+};
+
+// The key messages that reach the window with the focus.
+std::vector<std::string> g_editKeys;
+WNDPROC g_editProc;
+
+LRESULT CALLBACK NoteEditKeys(HWND window, UINT message, WPARAM vk, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) {
+        const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        const char* name = vk == VK_SHIFT ? "Shift" : vk == VK_CONTROL ? "Ctrl" : vk == VK_ESCAPE ? "Esc" : nullptr;
+        g_editKeys.push_back((down ? "+" : "-") + (name ? std::string(name) : std::string(1, static_cast<char>(vk))));
+    }
+    return CallWindowProcA(g_editProc, window, message, vk, lParam);
+}
+
+std::string Joined(const std::vector<std::string>& words, size_t from)
+{
+    std::string all;
+    for (size_t i = from; i < words.size(); ++i)
+        if (i == from || words[i] != words[i - 1]) all += (all.empty() ? "" : " ") + words[i];
+    return all;
+}
+
+// The keys the system has down, by code.
+std::string KeysDown()
+{
+    std::string down;
+    for (int vk = 8; vk < 255; ++vk)
+        if (GetAsyncKeyState(vk) < 0) down += std::to_string(vk) + " ";
+    return down;
+}
+
 TEST_F(Commands, TheKeysAreTheFlightsFromItsLaunchToItsEnd)
 {
+    const WORD shift = VK_LSHIFT, ctrl = VK_LCONTROL;
+    const Stroke q = {'Q', false, nullptr}, qUp = {'Q', true, nullptr};
+    const ThroughCase cases[] = {
+        {"a letter, then Q", {}, {{'X', false, nullptr}, {'X', true, nullptr}, q, qUp}, {}, 0, "y", "+Y -Y", true},
+        {"Shift held across the launch, let go in the flight", {{shift, false, "Shift_L"}},
+         {{shift, false, nullptr}, {shift, false, nullptr}, {shift, true, "Shift_L"}, q, qUp}, {}, 1, "y",
+         "-Shift +Y -Y", true},
+        {"a letter held across the launch, let go after the flight", {{'K', false, "k"}},
+         {{'K', false, nullptr}, {'K', false, nullptr}, q, qUp}, {{'K', false, nullptr}, {'K', true, "k"}}, 0, "ky",
+         "+K -K +Y -Y", true},
+        // Ctrl+Esc is the system's: it reaches the window, and the flight
+        // ends otherwise.
+        {"Ctrl pressed in the flight, let go after it", {},
+         {{ctrl, false, nullptr}, {ctrl, false, nullptr}, {VK_ESCAPE, false, nullptr}, {VK_ESCAPE, true, nullptr}},
+         {{ctrl, false, nullptr}, {ctrl, true, nullptr}}, 2, "y", "+Esc -Esc +Y -Y", false},
+    };
     HWND edit = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 10, 10, 200, 30, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(edit);
-    SetForegroundWindow(edit);
-    SetFocus(edit);
-    const auto type = [](WORD vk) {
-        INPUT in[2] = {};
-        for (INPUT& i : in) {
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = vk;
+    g_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NoteEditKeys)));
+    // In order; a stroke through the X server is awaited by its effect on
+    // the system's state, which comes with the X server's own delay.
+    const auto type = [](const std::vector<Stroke>& strokes) {
+        for (const Stroke& s : strokes) {
+            if (s.x) {
+                test::PressXKey(s.x, s.up);
+                if (!test::WaitFor([&s] { return (GetAsyncKeyState(s.vk) < 0) != s.up; }, 5000, true)) return false;
+                continue;
+            }
+            INPUT in = {};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = s.vk;
+            in.ki.dwFlags = s.up ? KEYEVENTF_KEYUP : 0;
+            if (SendInput(1, &in, sizeof in) != 1) return false;
         }
-        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        return SendInput(2, in, sizeof in[0]) == 2;
+        return true;
     };
     // Handles the keys and the window's messages; notes the quit.
     bool quit = false;
@@ -892,17 +1000,62 @@ TEST_F(Commands, TheKeysAreTheFlightsFromItsLaunchToItsEnd)
         GetWindowTextA(edit, buffer, sizeof buffer);
         return std::string(buffer);
     };
-    EXPECT_EQ(g_keys.hook, nullptr);
-    FireLaunchTimer();
-    ASSERT_TRUE(g_flight.flying);
-    EXPECT_NE(g_keys.hook, nullptr);
-    ASSERT_TRUE(type('X') && type('Q'));
-    EXPECT_TRUE(pumpUntil([&] { return quit; })) << "Q did not quit with 0";
-    EXPECT_FALSE(g_flight.flying);
-    EXPECT_EQ(g_keys.hook, nullptr);
-    EXPECT_EQ(text(), "") << "a key of the flight reached the window with the focus";
-    ASSERT_TRUE(type('Y'));
-    EXPECT_TRUE(pumpUntil([&] { return text() == "y"; })) << "after the flight: \"" << text() << "\"";
+    // The hook's answer does not wait for this thread: the Q typed while it
+    // waits (for a hung program, the shell) is handed on meanwhile.
+    HANDLE posted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    post_.note = [posted](HWND window, UINT message, WPARAM character, LPARAM) {
+        if (window == g_app.background && message == WM_CHAR && character == 'Q') SetEvent(posted);
+    };
+    for (const ThroughCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetWindowTextA(edit, "");
+        SetForegroundWindow(edit);
+        SetFocus(edit);
+        g_editKeys.clear();
+        quit = false;
+        ResetEvent(posted);
+        ASSERT_TRUE(type(c.before));
+        ASSERT_TRUE(pumpUntil([&] { return g_editKeys.size() >= c.before.size(); })) << Joined(g_editKeys, 0);
+        const size_t launch = g_editKeys.size();
+
+        EXPECT_EQ(g_keys.hook, nullptr);
+        FireLaunchTimer();
+        ASSERT_TRUE(g_flight.flying);
+        EXPECT_NE(g_keys.hook, nullptr);
+        // Wine reads the X server's keys on the thread of the window with the
+        // focus: those cases are typed here.
+        const bool throughX = std::any_of(c.during.begin(), c.during.end(), [](const Stroke& s) { return s.x; });
+        if (c.quits && !throughX) {
+            bool typed = false;
+            std::thread typist([&] { typed = type(c.during); });
+            EXPECT_EQ(WaitForSingleObject(posted, 5000), WAIT_OBJECT_0) << "Q was not handed on while the thread waited";
+            typist.join();
+            ASSERT_TRUE(typed);
+            EXPECT_TRUE(pumpUntil([&] { return quit; })) << "Q did not quit with 0";
+        } else if (c.quits) {
+            ASSERT_TRUE(type(c.during));
+            EXPECT_TRUE(pumpUntil([&] { return quit; })) << "Q did not quit with 0";
+        } else {
+            ASSERT_TRUE(type(c.during));
+            EXPECT_TRUE(pumpUntil([&] { return g_editKeys.size() == launch + c.passed; })) << Joined(g_editKeys, 0);
+            EXPECT_FALSE(quit);
+            EndFlight();
+        }
+        EXPECT_FALSE(g_flight.flying);
+
+        std::vector<Stroke> after = c.after;
+        after.insert(after.end(), {{'Y', false, nullptr}, {'Y', true, nullptr}});
+        ASSERT_TRUE(type(after));
+        EXPECT_TRUE(pumpUntil([&] { return g_editKeys.size() >= 2 && g_editKeys.back() == "-Y"; }))
+            << Joined(g_editKeys, 0);
+        EXPECT_TRUE(test::WaitFor([] { return g_keys.hook == nullptr; }, 5000)) << "the hook outlived the keys it owed";
+        EXPECT_EQ(KeysDown(), "");
+        std::string typed = text();  // the X server repeats a held key of its own
+        typed.erase(std::unique(typed.begin(), typed.end()), typed.end());
+        EXPECT_EQ(typed, c.text);
+        EXPECT_EQ(Joined(g_editKeys, launch), c.keys);
+    }
+    CloseHandle(posted);
     DestroyWindow(edit);
 }
 

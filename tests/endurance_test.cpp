@@ -1,7 +1,7 @@
 // Thousands of flights at full speed (timer messages sent directly): missed
 // shots, hits, holes in another process's windows, repairs, resets and the
 // options dialog. The counters must come out exact and the process's GDI
-// objects, USER objects and memory must not grow. The number of flights is
+// objects, USER objects, threads and memory must not grow. The number of flights is
 // WINGZAP_FLIGHTS (100 in ./test; scripts/endurance runs 10,000).
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -64,12 +65,17 @@ bool Flight(int n, Expected& expected, bool leak)
 }
 
 struct Usage {
-    DWORD gdi, user;
+    DWORD gdi, user, threads;
     SIZE_T privateBytes, workingSet;
 };
 Usage Measure()
 {
-    return {test::GdiObjects(), test::UserObjects(), test::CommittedPrivateBytes(), test::WorkingSetBytes()};
+    // The flight keys' thread ends of itself once a flight is over; counted
+    // only when it has.
+    EXPECT_TRUE(test::WaitFor([] { return !g_keys.thread || WaitForSingleObject(g_keys.thread, 0) == WAIT_OBJECT_0; },
+                              5000));
+    return {test::GdiObjects(), test::UserObjects(), test::Threads(), test::CommittedPrivateBytes(),
+            test::WorkingSetBytes()};
 }
 
 int Flights()
@@ -140,14 +146,16 @@ TEST_F(Endurance, CountersExactAndNothingGrows)
     EXPECT_EQ(g_holes.holedCount, 0u);
     EXPECT_LE(end.gdi, warm.gdi);
     EXPECT_LE(end.user, warm.user);
+    EXPECT_LE(end.threads, warm.threads) << "the flight keys' thread";
     // Memory: allow for the heap's own slack, not for growth per flight.
     EXPECT_LT(end.privateBytes, warm.privateBytes + 256 * 1024)
         << warm.privateBytes << " -> " << end.privateBytes;
     // The working set is printed, not checked: it holds Wine's Unix-side heap,
     // which a test cannot tell apart from the program's own memory.
-    std::printf("%d flights: GDI %lu -> %lu, USER %lu -> %lu, private bytes %lu -> %lu, working set %lu -> %lu\n",
+    std::printf("%d flights: GDI %lu -> %lu, USER %lu -> %lu, threads %lu -> %lu, private bytes %lu -> %lu, working set %lu -> %lu\n",
                 flights, static_cast<unsigned long>(warm.gdi), static_cast<unsigned long>(end.gdi),
                 static_cast<unsigned long>(warm.user), static_cast<unsigned long>(end.user),
+                static_cast<unsigned long>(warm.threads), static_cast<unsigned long>(end.threads),
                 static_cast<unsigned long>(warm.privateBytes), static_cast<unsigned long>(end.privateBytes),
                 static_cast<unsigned long>(warm.workingSet), static_cast<unsigned long>(end.workingSet));
 }

@@ -161,7 +161,7 @@ int Run()
         DispatchMessageA(&msg);
     }
 
-    UnhookFlightKeys();  // a quit from the menu leaves the flight in the air
+    FinishFlightKeys();  // a quit from the menu leaves the flight in the air
     ReleaseScreen();
     if (!g_tray.added) return 0;  // the taskbar never came
     DeleteTrayIcon(g_app.background, kTrayIconId);

@@ -107,7 +107,7 @@ void LaunchChicken()
     KillTimer(g_app.background, g_flight.launchTimerId);
     ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
-    HookFlightKeys();  // after the cackle, which holds the thread the hook runs on
+    HookFlightKeys();  // the keys are the flight's once the cackle is over
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
 }
 

@@ -161,5 +161,6 @@ LRESULT OnChar(WPARAM character)
 
 void Ui_Reset()
 {
-    g_ui = UiState{true, false};
+    g_ui.EnabledFlag = true;
+    g_ui.BusyFlag = false;
 }

@@ -2,9 +2,13 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 struct UiState {
     bool EnabledFlag;  // chickens come; true at every start, never stored
-    bool BusyFlag;     // the tray menu or the options dialog is open
+    // The tray menu or the options dialog is open; read by the flight keys'
+    // hook on its own thread as well.
+    std::atomic<bool> BusyFlag;
 };
 extern UiState g_ui;
 

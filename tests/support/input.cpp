@@ -16,6 +16,13 @@ bool MoveXPointer(int x, int y)
     return RunCommand(command, 10000) == 0;
 }
 
+void PressXKey(const char* name, bool up)
+{
+    char command[100];
+    std::snprintf(command, sizeof command, "/usr/bin/xdotool %s %s", up ? "keyup" : "keydown", name);
+    RunCommand(command, 10000);
+}
+
 bool MovePointer(int x, int y, Aim aim, POINT* at)
 {
     // The X pointer is moved as a hand moves it: Wine's SetCursorPos leaves

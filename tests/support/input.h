@@ -9,6 +9,13 @@ namespace test {
 // lies at the X screen's top left) with xdotool, as a mouse would; false
 // where there is no xdotool to run.
 bool MoveXPointer(int x, int y);
+// A key (an X keysym name: "Shift_L", "k") pressed or let go on the X
+// server's keyboard, as a hand does, with xdotool; Wine gives no exit code
+// of it, so its effect is to be awaited. Wine
+// brings its key state in line with the X server's whenever one of its
+// windows takes the focus: a key held through SendInput alone is let go
+// then, without a release.
+void PressXKey(const char* name, bool up);
 
 // How a click finds its point. By default its presses carry it, on this
 // process's view of the screen: a late X event that shifts the pointer

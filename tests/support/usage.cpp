@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 
@@ -62,6 +63,19 @@ DWORD UserObjects()
     if (DWORD n = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)) return n;
     DWORD n = 0;
     EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+DWORD Threads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    DWORD n = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        n += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
     return n;
 }
 

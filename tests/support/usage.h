@@ -8,6 +8,8 @@ namespace test {
 // use, and the process's windows).
 DWORD GdiObjects();
 DWORD UserObjects();
+// The threads this process runs.
+DWORD Threads();
 // Committed private memory of a process (this one by default), in bytes.
 SIZE_T CommittedPrivateBytes(HANDLE process = GetCurrentProcess());
 // The process's working set in bytes (under Wine: everything resident,
