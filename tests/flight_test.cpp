@@ -681,10 +681,19 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
             ASSERT_TRUE(Parked(WindowRect(g_app.background)));
         }
         const Statistics before = g_statistics;
+        // A press on the cover, still queued when the news comes (sent or
+        // posted, it is handled first): a shot of this flight all the same.
+        const RECT& band = g_flight.band;
+        const POINT shot = {g_flight.spriteX > (band.left + band.right) / 2 ? band.left + 10 : band.right - 10,
+                            band.bottom - 10};
+        if (c.ends) {
+            ASSERT_TRUE(test::Press(1, false, &shot));
+        }
         FakePlatform::Clear();
         SendMessageA(g_app.background, c.message, c.wParam, c.lParam);
         EXPECT_EQ(c.flying && !c.ends ? 1 : 0, g_flight.flying);
         EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
+        EXPECT_EQ(before.CountMissedShots + (c.ends ? 1 : 0), g_statistics.CountMissedShots);
         if (c.ends) {
             EXPECT_TRUE(Parked(WindowRect(g_app.background)));
             const int kill = g_log.First(kKillTimer, kAnimationTimer), arm = g_log.First(kSetTimer, kLaunchTimer);

@@ -202,12 +202,30 @@ void EndFlight()
     ReleaseScreen();
 }
 
+void TakeWaitingShots()
+{
+    // Presses only, not the sent messages PeekMessage would otherwise
+    // dispatch first: another display change in here would end the flight
+    // under its caller.
+    MSG msg;
+    while (g_flight.flying && !g_flight.hit &&
+           PeekMessageA(&msg, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE | PM_QS_INPUT)) {
+        if (msg.hwnd != g_app.background && msg.hwnd != g_app.sprite) break;
+        if (!PeekMessageA(&msg, msg.hwnd, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE | PM_QS_INPUT)) break;
+        DispatchMessageA(&msg);
+    }
+}
+
 void CloseFlight(FlightEnd how, void (*meanwhile)())
 {
-    if (how == kEscaped) AddMissedChicken();
-    EndFlight();
-    if (how == kEscaped) UpdateTrayTooltip();
-    SaveStatistics();
+    if (how == kCut) TakeWaitingShots();
+    // A flight the shots let another message end is over already.
+    if (g_flight.flying) {
+        if (how == kEscaped) AddMissedChicken();
+        EndFlight();
+        if (how == kEscaped) UpdateTrayTooltip();
+        SaveStatistics();
+    }
     if (meanwhile) meanwhile();
     ScheduleNextChicken();
 }

@@ -45,6 +45,10 @@ void MoveStep();
 // A hit: the next tick shows the first frame of the fall.
 void StartFall();
 void EndFlight();
+// The presses the user made while the cover stood that still wait in the
+// queue, taken as shots now: a display change is sent and a lock or a key
+// posted, and either comes before the clicks queued ahead of it.
+void TakeWaitingShots();
 // How a flight ended for good: the chicken landed after a hit, escaped
 // past the far edge, or the flight was cut short (a lock, a new display,
 // the options key) with no chicken counted.

@@ -151,6 +151,7 @@ LRESULT OnChar(WPARAM character)
     if (!g_flight.flying) return 0;
     WPARAM key = (character >= 'a' && character <= 'z') ? character - 'a' + 'A' : character;
     if (key == VK_ESCAPE || key == 'Q') {
+        TakeWaitingShots();  // stored at the quit
         EndFlight();
         PostQuitMessage(0);
     } else if (key == 'O') {
