@@ -756,6 +756,44 @@ TEST_F(Holes, ARightToLeftWindowIsHoledUnderTheShot)
     EXPECT_EQ(RegionType(w), ERROR);
 }
 
+// At 144 dpi a hole is 45 screen pixels across. A window the system draws
+// at 96 dpi scaled 1.5 times has its region in its own pixels: its hole is
+// 30 of them across, two thirds as far from its corner. Windows 10 and 8.1
+// tell by reading the window or its process; where neither tells, the
+// shot's point is converted into the window's own pixels.
+TEST_F(Holes, AWindowTheSystemScalesIsHoledInItsOwnPixels)
+{
+    using Monitors = test::FakeMonitors;
+    const struct {
+        const char* what;
+        Monitors::System system;
+        bool scaled, awarenessHidden;
+        RECT hole;  // in the window's pixels
+    } cases[] = {
+        {"Windows 10, the window read in its own awareness", Monitors::kWindows10, true, false, {128, 98, 173, 143}},
+        {"Windows 8.1, its process's awareness read", Monitors::kWindows81, true, false, {128, 98, 173, 143}},
+        {"Windows 8.1, a process it may not open: converted", Monitors::kWindows81, true, true, {85, 65, 115, 95}},
+        {"Windows 7, a window it scales: converted", Monitors::kWindowsVista, true, false, {85, 65, 115, 95}},
+        {"Windows 7, a window it does not scale", Monitors::kWindowsVista, false, false, {128, 98, 173, 143}},
+    };
+    test::WindowGuard window{test::LocalWindow("scaled", 200, 100, 300, 200)};
+    ASSERT_NE(nullptr, window.window);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Monitors monitors({{{0, 0, 1024, 768}, 144}}, POINT{0, 0}, false);
+        ASSERT_TRUE(monitors.Installed());
+        monitors.system = c.system;
+        monitors.awarenessHidden = c.awarenessHidden;
+        if (c.scaled) monitors.scaled = {{window.window, 96}};
+        RepairWindows();
+        ASSERT_TRUE(ShootHole(350, 220));
+        const Region hole(CreateEllipticRgn(c.hole.left, c.hole.top, c.hole.right, c.hole.bottom));
+        const HRGN expected = Whole();
+        CombineRgn(expected, expected, hole.get(), RGN_DIFF);
+        EXPECT_TRUE(HasRegion(window.window, expected));
+    }
+}
+
 TEST_F(Holes, RepairWithAnEmptyListDoesNothing)
 {
     Victims v{{"round", 100, 100, 200, 120, 0x909030, "r"}};
