@@ -567,16 +567,26 @@ TEST_F(Holes, TheProgramsOwnWindowsAndTheDesktopAreNeverHoled)
     EXPECT_EQ(g_holes.holedCount, listed);
 
     // The shell's desktop windows, told by their classes, here made in this
-    // process: Progman, and the WorkerW that holds the icons, but not the
-    // one that only paints the wallpaper.
+    // process: Progman, the WorkerW that holds the icons, and any WorkerW of
+    // the shell's thread (this one's, where the shell's window is said to
+    // be one of this thread), but not another program's WorkerW nor another
+    // window of the shell's thread.
     const struct {
         const char* name;
         const char* holds;  // the class of its child, if any
+        bool shellsThread;
         bool spared;
-    } shell[] = {{"Progman", nullptr, true}, {"WorkerW", "SHELLDLL_DefView", true}, {"WorkerW", nullptr, false}};
+    } shell[] = {{"Progman", nullptr, false, true},       {"WorkerW", "SHELLDLL_DefView", false, true},
+                 {"WorkerW", nullptr, false, false},      {"WorkerW", nullptr, true, true},
+                 {"Shell_TrayWnd", nullptr, true, false}};
     const HINSTANCE instance = GetModuleHandleA(nullptr);
+    test::WindowGuard shellWindow{test::LocalWindow("the shell's window", 0, 0, 10, 10, WS_POPUP)};
+    ASSERT_NE(nullptr, shellWindow.window);
     for (const auto& c : shell) {
-        SCOPED_TRACE(::testing::Message() << c.name << " holding " << (c.holds ? c.holds : "nothing"));
+        SCOPED_TRACE(::testing::Message() << c.name << " holding " << (c.holds ? c.holds : "nothing")
+                                          << (c.shellsThread ? " on the shell's thread" : ""));
+        test::Spy<decltype(GetShellWindow)> shellOf{"USER32.dll", "GetShellWindow"};
+        if (c.shellsThread) shellOf.answer = [&] { return shellWindow.window; };
         for (const char* name : {c.name, c.holds}) {
             WNDCLASSA wc = {};
             wc.lpfnWndProc = DefWindowProcA;
