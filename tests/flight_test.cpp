@@ -21,6 +21,7 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -649,7 +650,9 @@ TEST_F(FlightTest, ASessionWatchRefusedAtStartUpIsAskedForAgainAtEachLaunch)
 
 // Locked, the console taken away, or the display changed under the frozen
 // picture: the flight ends at once, counting no missed chicken, its shots
-// stored and the next chicken scheduled. Other session events leave it
+// stored and the next chicken scheduled, also when the news comes while the
+// launch sound holds the thread (through a message sent meanwhile), before
+// the keys are the flight's or a tick is due. Other session events leave it
 // flying; between flights a display change does nothing.
 TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
 {
@@ -659,6 +662,7 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         WPARAM wParam;
         LPARAM lParam;
         bool flying, ends;
+        bool inSound = false;  // sent while the launch sound plays
     } cases[] = {
         {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true},
         {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, true, true},
@@ -669,31 +673,56 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         {"a new resolution", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true},
         {"a monitor added, the primary's size kept", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), true, true},
         {"a new colour depth", WM_DISPLAYCHANGE, 16, MAKELPARAM(1024, 768), true, true},
+        {"a lock during the launch sound", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true, true},
+        {"a new resolution during the launch sound", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true, true},
         {"a display change between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LaunchAfter(1);
-        for (int i = 0; i < 30; ++i) FireAnimationTimer();
-        AddMissedShot();  // as a shot of this flight counted it
-        if (!c.flying) {
-            EndFlight();
-            ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+        const auto send = [&c] { SendMessageA(g_app.background, c.message, c.wParam, c.lParam); };
+        test::FakeSound sound;
+        g_settings.UseSound = c.inSound;
+        if (c.inSound) {
+            sound.then = [&send](const test::SoundCall&) {
+                g_log.Add(kSound);
+                send();
+            };
         }
-        const Statistics before = g_statistics;
+        Keys_Reset();  // no thread of an earlier flight
         FakePlatform::Clear();
-        SendMessageA(g_app.background, c.message, c.wParam, c.lParam);
+        LaunchAfter(1);
+        Statistics before = g_statistics;
+        if (!c.inSound) {
+            for (int i = 0; i < 30; ++i) FireAnimationTimer();
+            AddMissedShot();  // as a shot of this flight counted it
+            if (!c.flying) {
+                EndFlight();
+                ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+            }
+            before = g_statistics;
+            FakePlatform::Clear();
+            send();
+        }
         EXPECT_EQ(c.flying && !c.ends ? 1 : 0, g_flight.flying);
         EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
+        const RECT cover = WindowRect(g_app.background);
+        EXPECT_EQ(c.flying && !c.ends, MonitorFromRect(&cover, MONITOR_DEFAULTTONULL) != nullptr)
+            << "parked off every monitor";
         if (c.ends) {
-            EXPECT_TRUE(Parked(WindowRect(g_app.background)));
-            const int kill = g_log.First(kKillTimer, kAnimationTimer), arm = g_log.First(kSetTimer, kLaunchTimer);
+            EXPECT_TRUE(Parked(cover));
+            // Its end: its ticks stopped, or, ended in its sound, that sound.
+            const int kill = c.inSound ? g_log.First(kSound) : g_log.First(kKillTimer, kAnimationTimer);
+            const int arm = g_log.First(kSetTimer, kLaunchTimer);
             ASSERT_GE(kill, 0);
             EXPECT_GT(arm, kill) << "the next chicken is scheduled";
             ExpectCountersStored(kill, arm);
+            EXPECT_EQ(-1, g_log.First(kSetTimer, kAnimationTimer)) << "no tick for a flight that is over";
         } else {
             EXPECT_TRUE(g_log.entries.empty());
-            EXPECT_EQ(c.flying, !Parked(WindowRect(g_app.background)));
+        }
+        if (c.inSound) {
+            EXPECT_EQ(kKeysIdle, g_keys.phase.load()) << "the keys stay the system's";
+            EXPECT_EQ(nullptr, g_keys.hook.load());
         }
         EndFlight();
     }

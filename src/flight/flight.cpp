@@ -107,6 +107,9 @@ void LaunchChicken()
     KillTimer(g_app.background, g_flight.launchTimerId);
     ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
+    // A message sent to this thread while the sound played (a lock, a new
+    // display) may have ended the flight already: no keys or ticks for it.
+    if (!g_flight.flying) return;
     HookFlightKeys();  // the keys are the flight's once the cackle is over
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
 }
