@@ -653,7 +653,9 @@ TEST_F(FlightTest, ASessionWatchRefusedAtStartUpIsAskedForAgainAtEachLaunch)
 // stored and the next chicken scheduled, also when the news comes while the
 // launch sound holds the thread (through a message sent meanwhile), before
 // the keys are the flight's or a tick is due. Other session events leave it
-// flying; between flights a display change does nothing.
+// flying; between flights a display change only parks the cover again,
+// which a monitor added above and left of the others would otherwise have
+// under it, taking clicks.
 TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
 {
     const struct {
@@ -663,6 +665,7 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         LPARAM lParam;
         bool flying, ends;
         bool inSound = false;  // sent while the launch sound plays
+        RECT added = {};       // a monitor the change brought, if any
     } cases[] = {
         {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true},
         {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, true, true},
@@ -676,6 +679,8 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         {"a lock during the launch sound", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true, true},
         {"a new resolution during the launch sound", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true, true},
         {"a display change between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), false, false},
+        {"a monitor added above and left between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), false, false,
+         false, {-1024, -768, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -691,6 +696,7 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         Keys_Reset();  // no thread of an earlier flight
         FakePlatform::Clear();
         LaunchAfter(1);
+        std::unique_ptr<test::FakeMonitors> monitors;
         Statistics before = g_statistics;
         if (!c.inSound) {
             for (int i = 0; i < 30; ++i) FireAnimationTimer();
@@ -698,6 +704,10 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
             if (!c.flying) {
                 EndFlight();
                 ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+            }
+            if (!IsRectEmpty(&c.added)) {
+                monitors.reset(new test::FakeMonitors({{{0, 0, 1024, 768}, 96}, {c.added, 96}}));
+                ASSERT_TRUE(monitors->Installed());
             }
             before = g_statistics;
             FakePlatform::Clear();
