@@ -1319,6 +1319,38 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
     EXPECT_FALSE(WithinBudget(growth));
 }
 
+// A memory DC's own bitmap goes once, and never while the DC shows it:
+// Windows refuses to delete a selected bitmap, which then leaks (Wine
+// deletes it later, once it is out).
+TEST(GdiOwners, AMemoryDcDeletesItsOwnBitmapOnlyOnceItIsOutOfTheDc)
+{
+    const struct {
+        const char* what;
+        void (*drop)(MemoryDc& dc);
+    } cases[] = {
+        {"another bitmap of its own", [](MemoryDc& dc) { dc.Own(Bitmap(CreateCompatibleBitmap(dc.get(), 4, 4))); }},
+        {"one that could not be made", [](MemoryDc& dc) { EXPECT_FALSE(dc.Own(Bitmap())); }},
+        {"the DC itself gone", [](MemoryDc& dc) { dc.Reset(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryDc dc(CreateCompatibleDC(nullptr));
+        const HDC held = dc.get();
+        const HBITMAP first = CreateCompatibleBitmap(held, 4, 4);
+        ASSERT_TRUE(dc.Own(Bitmap(first)));
+        int deletes = 0, whileShown = 0;
+        test::Spy<decltype(DeleteObject)> deleteObject{"GDI32.dll", "DeleteObject"};
+        deleteObject.note = [&](HGDIOBJ object) {
+            if (object != first) return;
+            deletes += 1;
+            whileShown += GetCurrentObject(held, OBJ_BITMAP) == object;
+        };
+        c.drop(dc);
+        EXPECT_EQ(1, deletes);
+        EXPECT_EQ(0, whileShown);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Nothing allocated per tick or per paint: heap blocks through the C runtime
 // and GDI objects through their creating calls, counted at the program's
