@@ -122,6 +122,23 @@ HANDLE WINAPI PrivateMutex::Create(LPSECURITY_ATTRIBUTES security, BOOL owned, L
     return mutex;
 }
 
+FakeIconMetric::FakeIconMetric(bool isThere) : Fake("KERNEL32.dll", "GetProcAddress", &Lookup), found(isThere) {}
+
+FARPROC WINAPI FakeIconMetric::Lookup(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && std::strcmp(name, "LoadIconMetric") == 0)
+        return live_->found ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Load)) : nullptr;
+    return live_->Original<FARPROC WINAPI(HMODULE, LPCSTR)>()(module, name);
+}
+
+HRESULT WINAPI FakeIconMetric::Load(HINSTANCE instance, PCWSTR name, int metric, HICON* icon)
+{
+    const uintptr_t id = IS_INTRESOURCE(name) ? reinterpret_cast<uintptr_t>(name) : 0;
+    *icon = id ? static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 24, 24, 0)) : nullptr;
+    live_->Keep({instance, id, metric, *icon});
+    return *icon ? S_OK : E_FAIL;
+}
+
 MissingBitmap::MissingBitmap(unsigned id) : Fake("USER32.dll", "LoadBitmapA", &Load), missing(id) {}
 
 HBITMAP WINAPI MissingBitmap::Load(HINSTANCE instance, LPCSTR name)

@@ -168,7 +168,31 @@ private:
     static BOOL WINAPI Cursor(LPPOINT point);
     static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name);
     static HRESULT WINAPI Dpi(HMONITOR monitor, int type, UINT* x, UINT* y);
-    ImportHook fromRect_, info_, metrics_, cursor_, lookup_;
+    static int WINAPI Caps(HDC dc, int index);
+    static HRESULT WINAPI Awareness(HANDLE process, int* awareness);
+    static BOOL WINAPI ToOwnPixels(HWND window, POINT* point);
+    static BOOL WINAPI AsGiven(HWND window, POINT* point);
+    ImportHook fromRect_, info_, metrics_, cursor_, lookup_, caps_;
+};
+
+// LoadIconMetric, looked up through GetProcAddress: where `found`, a fake
+// that keeps what it was asked and answers an icon of its own, loaded from
+// the resources asked for (the caller's to destroy, as the system's); else
+// none, as before Windows Vista.
+struct IconMetricCall {
+    HINSTANCE instance;
+    uintptr_t id;  // of an icon asked for by number; 0 for one by name
+    int metric;    // LIM_SMALL 0, LIM_LARGE 1
+    HICON answered;
+};
+class FakeIconMetric : public Fake<FakeIconMetric>, public Calls<IconMetricCall> {
+public:
+    explicit FakeIconMetric(bool isThere);
+    bool found;
+
+private:
+    static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name);
+    static HRESULT WINAPI Load(HINSTANCE instance, PCWSTR name, int metric, HICON* icon);
 };
 
 // LoadBitmapA: bitmap `missing` (0: none) is not there, every other loads.
