@@ -636,6 +636,8 @@ TEST_F(Commands, ToggleSwapsTheIconAndHoldsChickensBack)
 TEST_F(Commands, ToggleWithoutItsIconStillSwitches)
 {
     g_seen.noIcons = true;
+    test::FakeIconMetric metric(true);  // which loads through LoadImageA too: it fails as well
+    ASSERT_TRUE(metric.Installed());
     Send(WM_COMMAND, CMD_TOGGLE_ENABLED);
     EXPECT_FALSE(g_ui.EnabledFlag);
     EXPECT_TRUE(g_seen.trayIcons.empty()) << "the tray got a missing picture";

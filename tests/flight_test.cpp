@@ -21,6 +21,7 @@
 #include "store/store.h"
 #include "support.h"
 #include "ui/commands.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -649,8 +650,12 @@ TEST_F(FlightTest, ASessionWatchRefusedAtStartUpIsAskedForAgainAtEachLaunch)
 
 // Locked, the console taken away, or the display changed under the frozen
 // picture: the flight ends at once, counting no missed chicken, its shots
-// stored and the next chicken scheduled. Other session events leave it
-// flying; between flights a display change does nothing.
+// stored and the next chicken scheduled, also when the news comes while the
+// launch sound holds the thread (through a message sent meanwhile), before
+// the keys are the flight's or a tick is due. Other session events leave it
+// flying; between flights a display change only parks the cover again,
+// which a monitor added above and left of the others would otherwise have
+// under it, taking clicks.
 TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
 {
     const struct {
@@ -659,6 +664,8 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         WPARAM wParam;
         LPARAM lParam;
         bool flying, ends;
+        bool inSound = false;  // sent while the launch sound plays
+        RECT added = {};       // a monitor the change brought, if any
     } cases[] = {
         {"lock", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true},
         {"console disconnect", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 0, true, true},
@@ -669,40 +676,74 @@ TEST_F(FlightTest, ALockedSessionOrAChangedDisplayEndsTheFlightUncounted)
         {"a new resolution", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true},
         {"a monitor added, the primary's size kept", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), true, true},
         {"a new colour depth", WM_DISPLAYCHANGE, 16, MAKELPARAM(1024, 768), true, true},
+        {"a lock during the launch sound", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0, true, true, true},
+        {"a new resolution during the launch sound", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), true, true, true},
         {"a display change between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600), false, false},
+        {"a monitor added above and left between flights", WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), false, false,
+         false, {-1024, -768, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        LaunchAfter(1);
-        for (int i = 0; i < 30; ++i) FireAnimationTimer();
-        AddMissedShot();  // as a shot of this flight counted it
-        if (!c.flying) {
-            EndFlight();
-            ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+        const auto send = [&c] { SendMessageA(g_app.background, c.message, c.wParam, c.lParam); };
+        test::FakeSound sound;
+        g_settings.UseSound = c.inSound;
+        if (c.inSound) {
+            sound.then = [&send](const test::SoundCall&) {
+                g_log.Add(kSound);
+                send();
+            };
         }
-        const Statistics before = g_statistics;
-        // A press on the cover, still queued when the news comes (sent or
-        // posted, it is handled first): a shot of this flight all the same.
-        const RECT& band = g_flight.band;
-        const POINT shot = {g_flight.spriteX > (band.left + band.right) / 2 ? band.left + 10 : band.right - 10,
-                            band.bottom - 10};
-        if (c.ends) {
-            ASSERT_TRUE(test::Press(1, false, &shot));
-        }
+        Keys_Reset();  // no thread of an earlier flight
         FakePlatform::Clear();
-        SendMessageA(g_app.background, c.message, c.wParam, c.lParam);
+        LaunchAfter(1);
+        std::unique_ptr<test::FakeMonitors> monitors;
+        Statistics before = g_statistics;
+        bool pressed = false;
+        if (!c.inSound) {
+            for (int i = 0; i < 30; ++i) FireAnimationTimer();
+            AddMissedShot();  // as a shot of this flight counted it
+            if (!c.flying) {
+                EndFlight();
+                ASSERT_TRUE(Parked(WindowRect(g_app.background)));
+            }
+            if (!IsRectEmpty(&c.added)) {
+                monitors.reset(new test::FakeMonitors({{{0, 0, 1024, 768}, 96}, {c.added, 96}}));
+                ASSERT_TRUE(monitors->Installed());
+            }
+            before = g_statistics;
+            // A press on the cover, still queued when the news comes (sent
+            // or posted, it is handled first): a shot of this flight all the same.
+            const RECT& band = g_flight.band;
+            const POINT shot = {g_flight.spriteX > (band.left + band.right) / 2 ? band.left + 10 : band.right - 10,
+                                band.bottom - 10};
+            pressed = c.ends;
+            if (pressed) {
+                ASSERT_TRUE(test::Press(1, false, &shot));
+            }
+            FakePlatform::Clear();
+            send();
+        }
         EXPECT_EQ(c.flying && !c.ends ? 1 : 0, g_flight.flying);
         EXPECT_EQ(before.CountMissedChicken, g_statistics.CountMissedChicken);
-        EXPECT_EQ(before.CountMissedShots + (c.ends ? 1 : 0), g_statistics.CountMissedShots);
+        EXPECT_EQ(before.CountMissedShots + (pressed ? 1 : 0), g_statistics.CountMissedShots);
+        const RECT cover = WindowRect(g_app.background);
+        EXPECT_EQ(c.flying && !c.ends, MonitorFromRect(&cover, MONITOR_DEFAULTTONULL) != nullptr)
+            << "parked off every monitor";
         if (c.ends) {
-            EXPECT_TRUE(Parked(WindowRect(g_app.background)));
-            const int kill = g_log.First(kKillTimer, kAnimationTimer), arm = g_log.First(kSetTimer, kLaunchTimer);
+            EXPECT_TRUE(Parked(cover));
+            // Its end: its ticks stopped, or, ended in its sound, that sound.
+            const int kill = c.inSound ? g_log.First(kSound) : g_log.First(kKillTimer, kAnimationTimer);
+            const int arm = g_log.First(kSetTimer, kLaunchTimer);
             ASSERT_GE(kill, 0);
             EXPECT_GT(arm, kill) << "the next chicken is scheduled";
             ExpectCountersStored(kill, arm);
+            EXPECT_EQ(-1, g_log.First(kSetTimer, kAnimationTimer)) << "no tick for a flight that is over";
         } else {
             EXPECT_TRUE(g_log.entries.empty());
-            EXPECT_EQ(c.flying, !Parked(WindowRect(g_app.background)));
+        }
+        if (c.inSound) {
+            EXPECT_EQ(kKeysIdle, g_keys.phase.load()) << "the keys stay the system's";
+            EXPECT_EQ(nullptr, g_keys.hook.load());
         }
         EndFlight();
     }
@@ -1287,6 +1328,38 @@ TEST_F(FlightTest, LeakCheckCatchesOneBitmapPerCycle)
     EXPECT_GT(growth, 180) << "the system may drop a few cached objects meanwhile";
     std::printf("GDI objects after 200 leaking cycles: %+ld\n", growth);
     EXPECT_FALSE(WithinBudget(growth));
+}
+
+// A memory DC's own bitmap goes once, and never while the DC shows it:
+// Windows refuses to delete a selected bitmap, which then leaks (Wine
+// deletes it later, once it is out).
+TEST(GdiOwners, AMemoryDcDeletesItsOwnBitmapOnlyOnceItIsOutOfTheDc)
+{
+    const struct {
+        const char* what;
+        void (*drop)(MemoryDc& dc);
+    } cases[] = {
+        {"another bitmap of its own", [](MemoryDc& dc) { dc.Own(Bitmap(CreateCompatibleBitmap(dc.get(), 4, 4))); }},
+        {"one that could not be made", [](MemoryDc& dc) { EXPECT_FALSE(dc.Own(Bitmap())); }},
+        {"the DC itself gone", [](MemoryDc& dc) { dc.Reset(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryDc dc(CreateCompatibleDC(nullptr));
+        const HDC held = dc.get();
+        const HBITMAP first = CreateCompatibleBitmap(held, 4, 4);
+        ASSERT_TRUE(dc.Own(Bitmap(first)));
+        int deletes = 0, whileShown = 0;
+        test::Spy<decltype(DeleteObject)> deleteObject{"GDI32.dll", "DeleteObject"};
+        deleteObject.note = [&](HGDIOBJ object) {
+            if (object != first) return;
+            deletes += 1;
+            whileShown += GetCurrentObject(held, OBJ_BITMAP) == object;
+        };
+        c.drop(dc);
+        EXPECT_EQ(1, deletes);
+        EXPECT_EQ(0, whileShown);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -489,18 +489,22 @@ TEST(Version, RecordsTheProjectVersionInGermanAustrianUnicode)
     }
 }
 
-// The loader's parser takes it, and it says what the program asks of Windows.
+// The loader's parser takes them, and they say what the program asks of
+// Windows: the program's own, and the one the tray's pictures load common
+// controls 6 with.
 TEST(Manifest, ParsesAndDeclaresDpiAwarenessVersionsAndLevel)
 {
     std::string path = test::ProductExePath();
-    ACTCTXA context = {};
-    context.cbSize = sizeof context;
-    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    context.lpSource = path.c_str();
-    context.lpResourceName = MAKEINTRESOURCEA(IDR_MANIFEST);
-    HANDLE parsed = CreateActCtxA(&context);
-    ASSERT_NE(parsed, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-    ReleaseActCtx(parsed);
+    for (unsigned id : {IDR_MANIFEST, IDR_COMMON_CONTROLS}) {
+        ACTCTXA context = {};
+        context.cbSize = sizeof context;
+        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.lpSource = path.c_str();
+        context.lpResourceName = MAKEINTRESOURCEA(id);
+        HANDLE parsed = CreateActCtxA(&context);
+        ASSERT_NE(parsed, INVALID_HANDLE_VALUE) << "manifest " << id << ": error " << GetLastError();
+        ReleaseActCtx(parsed);
+    }
 
     std::vector<uint8_t> bytes = ResourceBytes(ProductResources(), MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_MANIFEST);
     std::string text(bytes.begin(), bytes.end());
@@ -510,6 +514,9 @@ TEST(Manifest, ParsesAndDeclaresDpiAwarenessVersionsAndLevel)
           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(text.find(wanted), std::string::npos) << wanted;
     EXPECT_EQ(text.find("dependentAssembly"), std::string::npos) << "no library beyond the system's";
+    bytes = ResourceBytes(ProductResources(), MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_COMMON_CONTROLS);
+    text.assign(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR out)
@@ -526,6 +533,7 @@ TEST(Languages, EveryResourceIsTaggedOnce)
         {RT_BITMAP, 253, 0x0C07}, {"WAVE", IDW_LAUNCH, 0x0C07}, {RT_MENU, 250, 0x0C07}, {RT_MENU, 20306, 0x0C07},
         {RT_DIALOG, IDD_OPTIONS, 0x0C07}, {RT_STRING, 267 / 16 + 1, 0x0C07}, {RT_VERSION, 1, 0x0C07},
         {MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_MANIFEST, 0x0C07},
+        {MAKEINTRESOURCEA(RT_MANIFEST_TYPE), IDR_COMMON_CONTROLS, 0x0C07},
     };
     for (const auto& t : tags) {
         std::vector<WORD> languages;

@@ -567,16 +567,26 @@ TEST_F(Holes, TheProgramsOwnWindowsAndTheDesktopAreNeverHoled)
     EXPECT_EQ(g_holes.holedCount, listed);
 
     // The shell's desktop windows, told by their classes, here made in this
-    // process: Progman, and the WorkerW that holds the icons, but not the
-    // one that only paints the wallpaper.
+    // process: Progman, the WorkerW that holds the icons, and any WorkerW of
+    // the shell's thread (this one's, where the shell's window is said to
+    // be one of this thread), but not another program's WorkerW nor another
+    // window of the shell's thread.
     const struct {
         const char* name;
         const char* holds;  // the class of its child, if any
+        bool shellsThread;
         bool spared;
-    } shell[] = {{"Progman", nullptr, true}, {"WorkerW", "SHELLDLL_DefView", true}, {"WorkerW", nullptr, false}};
+    } shell[] = {{"Progman", nullptr, false, true},       {"WorkerW", "SHELLDLL_DefView", false, true},
+                 {"WorkerW", nullptr, false, false},      {"WorkerW", nullptr, true, true},
+                 {"Shell_TrayWnd", nullptr, true, false}};
     const HINSTANCE instance = GetModuleHandleA(nullptr);
+    test::WindowGuard shellWindow{test::LocalWindow("the shell's window", 0, 0, 10, 10, WS_POPUP)};
+    ASSERT_NE(nullptr, shellWindow.window);
     for (const auto& c : shell) {
-        SCOPED_TRACE(::testing::Message() << c.name << " holding " << (c.holds ? c.holds : "nothing"));
+        SCOPED_TRACE(::testing::Message() << c.name << " holding " << (c.holds ? c.holds : "nothing")
+                                          << (c.shellsThread ? " on the shell's thread" : ""));
+        test::Spy<decltype(GetShellWindow)> shellOf{"USER32.dll", "GetShellWindow"};
+        if (c.shellsThread) shellOf.answer = [&] { return shellWindow.window; };
         for (const char* name : {c.name, c.holds}) {
             WNDCLASSA wc = {};
             wc.lpfnWndProc = DefWindowProcA;
@@ -754,6 +764,44 @@ TEST_F(Holes, ARightToLeftWindowIsHoledUnderTheShot)
     EXPECT_EQ(test::ScreenPixel(260, 200), colour) << "above the hole";
     RepairWindows();
     EXPECT_EQ(RegionType(w), ERROR);
+}
+
+// At 144 dpi a hole is 45 screen pixels across. A window the system draws
+// at 96 dpi scaled 1.5 times has its region in its own pixels: its hole is
+// 30 of them across, two thirds as far from its corner. Windows 10 and 8.1
+// tell by reading the window or its process; where neither tells, the
+// shot's point is converted into the window's own pixels.
+TEST_F(Holes, AWindowTheSystemScalesIsHoledInItsOwnPixels)
+{
+    using Monitors = test::FakeMonitors;
+    const struct {
+        const char* what;
+        Monitors::System system;
+        bool scaled, awarenessHidden;
+        RECT hole;  // in the window's pixels
+    } cases[] = {
+        {"Windows 10, the window read in its own awareness", Monitors::kWindows10, true, false, {128, 98, 173, 143}},
+        {"Windows 8.1, its process's awareness read", Monitors::kWindows81, true, false, {128, 98, 173, 143}},
+        {"Windows 8.1, a process it may not open: converted", Monitors::kWindows81, true, true, {85, 65, 115, 95}},
+        {"Windows 7, a window it scales: converted", Monitors::kWindowsVista, true, false, {85, 65, 115, 95}},
+        {"Windows 7, a window it does not scale", Monitors::kWindowsVista, false, false, {128, 98, 173, 143}},
+    };
+    test::WindowGuard window{test::LocalWindow("scaled", 200, 100, 300, 200)};
+    ASSERT_NE(nullptr, window.window);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Monitors monitors({{{0, 0, 1024, 768}, 144}}, POINT{0, 0}, false);
+        ASSERT_TRUE(monitors.Installed());
+        monitors.system = c.system;
+        monitors.awarenessHidden = c.awarenessHidden;
+        if (c.scaled) monitors.scaled = {{window.window, 96}};
+        RepairWindows();
+        ASSERT_TRUE(ShootHole(350, 220));
+        const Region hole(CreateEllipticRgn(c.hole.left, c.hole.top, c.hole.right, c.hole.bottom));
+        const HRGN expected = Whole();
+        CombineRgn(expected, expected, hole.get(), RGN_DIFF);
+        EXPECT_TRUE(HasRegion(window.window, expected));
+    }
 }
 
 TEST_F(Holes, RepairWithAnEmptyListDoesNothing)

@@ -122,6 +122,42 @@ TEST(Tray, RecordsHandedToTheShell)
     EXPECT_FALSE(DeleteTrayIcon(owner, kTrayIconId));
 }
 
+// The pictures at the size the notification area shows: as LoadIconMetric
+// gives it where the system has it (Vista on), otherwise loaded at the
+// small-icon size.
+TEST(Tray, PicturesComeAtTheNotificationAreasSize)
+{
+    for (bool found : {true, false}) {
+        SCOPED_TRACE(found ? "LoadIconMetric there" : "no LoadIconMetric");
+        Program program({}, 0x0409);
+        ASSERT_TRUE(program.Loaded());
+        test::FakeIconMetric metric(found);
+        ASSERT_TRUE(metric.Installed());
+        for (int id : {IDI_ENABLED, IDI_DISABLED}) {
+            SCOPED_TRACE(id);
+            metric.calls.clear();
+            const HICON icon = Icon(id);
+            ASSERT_NE(nullptr, icon);
+            EXPECT_EQ(icon, Icon(id)) << "loaded once";
+            ASSERT_EQ(found ? 1u : 0u, metric.calls.size());
+            if (found) {
+                const test::IconMetricCall& call = metric.calls[0];
+                EXPECT_EQ(GetModuleHandleA(nullptr), call.instance);
+                EXPECT_EQ(static_cast<uintptr_t>(id), call.id);
+                EXPECT_EQ(0, call.metric) << "LIM_SMALL";
+                EXPECT_EQ(call.answered, icon);
+            } else {
+                ICONINFO info = {};
+                ASSERT_TRUE(GetIconInfo(icon, &info));
+                const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
+                BITMAP b = {};
+                GetObjectA(mask.get(), sizeof b, &b);
+                EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), b.bmWidth);
+            }
+        }
+    }
+}
+
 TEST(Tray, TipsAreCutTo63Characters)
 {
     Program program({}, 0x0409);

@@ -87,9 +87,12 @@ public:
         return true;
     }
     // Shows `bitmap`, which is the DC's from now on, shown or not (a bitmap
-    // whose DC could not be made goes with it too). False as Select.
+    // whose DC could not be made goes with it too). A bitmap it owned before
+    // goes, once its first bitmap is back in: a bitmap still selected is not
+    // deleted, and would leak. False as Select, the first bitmap shown then.
     bool Own(Bitmap bitmap)
     {
+        Deselect();
         own_ = std::move(bitmap);
         return Select(own_.get());
     }

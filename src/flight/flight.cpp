@@ -107,6 +107,9 @@ void LaunchChicken()
     KillTimer(g_app.background, g_flight.launchTimerId);
     ShowPointer(true);  // at once, before the pointer moves
     PlaySoundResource(IDW_LAUNCH, 0);     // the frozen screen waits for the cackle
+    // A message sent to this thread while the sound played (a lock, a new
+    // display) may have ended the flight already: no keys or ticks for it.
+    if (!g_flight.flying) return;
     HookFlightKeys();  // the keys are the flight's once the cackle is over
     g_flight.animationTimerId = SetTimer(g_app.background, kAnimationTimer, kTickMilliseconds, nullptr);
 }
@@ -243,11 +246,16 @@ LRESULT OnSessionChange(WPARAM event)
 // A new resolution, a monitor added or taken away, a Remote Desktop window
 // resized: the frozen picture is of a screen that no longer exists, and the
 // chicken's row and the cover may lie off the new one. Between flights
-// nothing needs refreshing: every launch reads the display anew, and the
-// system has its new layout before it sends this.
+// every launch reads the display anew, but the parked cover may now lie on
+// a monitor added left of or above the old ones, where it would take
+// clicks: it parks again. The system has its new layout before it sends
+// this.
 LRESULT OnDisplayChange()
 {
-    if (g_flight.flying) CloseFlight(kCut);
+    if (g_flight.flying)
+        CloseFlight(kCut);
+    else
+        ParkWindows();
     return 0;
 }
 

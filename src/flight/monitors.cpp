@@ -54,9 +54,40 @@ int DpiAt(POINT point)
     return MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
 }
 
-enum { kUnaware = 0, kSystemAware = 1 };  // PROCESS_DPI_AWARENESS
+using PointConversion = BOOL WINAPI(HWND, POINT*);
+
+// Where no call tells how a window is scaled: on Windows Vista to 8.0 the
+// desktop window manager scales a window unaware of DPI from 96 dpi to the
+// system's. Mapped into the window's own pixels, its first and last pixel
+// give the DPI it is drawn at, measured along its longer side. From 8.1 on
+// PhysicalToLogicalPoint gives every point back as it was, and the
+// per-monitor conversion, new then, maps instead. The readings of Windows 8.1 and 10 come
+// first wherever they answer: a conversion fails for a window without area
+// and, on Windows 7, for a hidden window moved since it was hidden, which a
+// hole reaches all the same; and it measures to a whole pixel what they
+// know exactly.
+static WindowScale ScaleByConversion(HWND window, int screen)
+{
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto toOwn = LookUp<PointConversion>(user, "PhysicalToLogicalPointForPerMonitorDPI");
+    if (!toOwn) toOwn = LookUp<PointConversion>(user, "PhysicalToLogicalPoint");
+    RECT r;
+    if (!toOwn || !GetWindowRect(window, &r)) return WindowScale{screen, screen};
+    // Points on the window: its right and bottom values lie beyond it.
+    POINT first = {r.left, r.top}, last = {r.right - 1, r.bottom - 1};
+    const bool wide = r.right - r.left >= r.bottom - r.top;
+    const int span = wide ? last.x - first.x : last.y - first.y;
+    if (span <= 0 || !toOwn(window, &first) || !toOwn(window, &last)) return WindowScale{screen, screen};
+    const int own = wide ? last.x - first.x : last.y - first.y;
+    if (own <= 0 || own == span) return WindowScale{screen, screen};
+    return WindowScale{MulDiv(screen, own, span), screen};
+}
+
+enum { kUnaware = 0, kSystemAware = 1, kPerMonitorAware = 2 };  // PROCESS_DPI_AWARENESS
 
 // Windows 8.1, and Windows 10 before 1607: one awareness for each process.
+// Where it cannot be read (no such call before 8.1, or a process this one
+// may not open), the window's points are converted.
 static WindowScale ScaleOfProcess(HWND window, int screen)
 {
     auto awarenessOf = LookUp<HRESULT WINAPI(HANDLE, int*)>(LoadSystemDll("shcore.dll"), "GetProcessDpiAwareness");
@@ -68,7 +99,8 @@ static WindowScale ScaleOfProcess(HWND window, int screen)
     if (process) CloseHandle(process);
     if (awareness == kUnaware) return WindowScale{kBaseDpi, screen};
     if (awareness == kSystemAware) return WindowScale{SystemDpi(), screen};
-    return WindowScale{screen, screen};
+    if (awareness == kPerMonitorAware) return WindowScale{screen, screen};
+    return ScaleByConversion(window, screen);
 }
 
 WindowScale ScaleOf(HWND window)

@@ -20,16 +20,17 @@ Monitor MonitorUnderPointer();
 int DpiAt(POINT point);
 
 // A window's own pixels against the screen's: the system scales a window
-// that is not aware of its monitor's DPI (Windows 8.1 on), whose rectangle,
-// region and points are then in pixels of its own DPI. A length of n screen
-// pixels is n * own / screen of the window's.
+// that is not aware of its monitor's DPI (Windows 8.1 on; Vista to 8.0 one
+// unaware of the system's), whose region and points are then in pixels of
+// its own DPI. A length of n screen pixels is n * own / screen of the
+// window's.
 struct WindowScale {
     int own;     // 96 for a window unaware of DPI, the system's for one aware of it
     int screen;  // the DPI of the monitor the window is scaled for
 };
 // Both the same for a window aware of each monitor's DPI, for one the
-// system does not scale, and wherever the system does not tell (Windows 7
-// and older).
+// system does not scale, and wherever the system does not tell (Windows XP,
+// or a hidden window on Windows 7).
 WindowScale ScaleOf(HWND window);
 
 // Where a 1 x 1 window parks: `wanted` while it lies off every monitor,

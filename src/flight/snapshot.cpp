@@ -68,13 +68,18 @@ int FreezeScreen(int composeWidth, int composeHeight)
     return 1;
 }
 
-BOOL ReleaseScreen()
+void ParkWindows()
 {
     // The sprite lies left of and above the background's client area: off
     // every monitor wherever the background goes, until the next tick.
     MoveWindow(g_app.sprite, -kFlyWidth, -kFlyHeight, kFlyWidth, kFlyHeight, FALSE);
     const POINT park = ParkingSpot(POINT{-100, -100});
     MoveWindow(g_app.background, park.x, park.y, 1, 1, TRUE);
+}
+
+BOOL ReleaseScreen()
+{
+    ParkWindows();
     ReleaseScreenState();
     // Given back once: a later release (the quit, a new speed between
     // flights) leaves the foreground with whoever has it by then.

@@ -25,6 +25,9 @@ extern SnapshotState g_snapshot;
 // is held and the windows stay where they were.
 int FreezeScreen(int composeWidth, int composeHeight);
 BOOL ReleaseScreen();
+// Both windows off every monitor, the 1 x 1 topmost cover where no click
+// reaches it: at every release, and when the monitors change between flights.
+void ParkWindows();
 // The strip at screen position (x, y), fresh from the live screen.
 void RefreshSnapshotStrip(int x, int y, int width, int height);
 

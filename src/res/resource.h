@@ -34,6 +34,9 @@
 // Application manifest: the number the loader looks for, of type 24 (RT_MANIFEST)
 #define IDR_MANIFEST        1
 #define RT_MANIFEST_TYPE    24
+// A manifest asking for common controls 6 alone, which the loader of an exe
+// never reads: the tray's pictures load in its activation context.
+#define IDR_COMMON_CONTROLS 3
 
 // Menus and dialog
 #define IDM_TRAY            250  // without "Reset Windows"

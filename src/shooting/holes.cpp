@@ -36,17 +36,22 @@ BOOL ShootHole(int x, int y)
     return EnumWindows(PunchHole, 0);
 }
 
-// The system's desktop window, and the shell's: Progman, and the WorkerW
-// that holds the icons (SHELLDLL_DefView) once the shell has put its
-// wallpaper behind them. A hole in them shows no landscape, only what lies
-// under the wallpaper.
+// The system's desktop window, and the shell's: Progman, the WorkerW that
+// holds the icons (SHELLDLL_DefView) once the shell has put its wallpaper
+// behind them, and every WorkerW of the shell's own thread: after a
+// slideshow's change of wallpaper Windows 10 puts a second one, without the
+// icons, behind the first. A hole in them shows no landscape, only what
+// lies under the wallpaper.
 static bool IsDesktop(HWND window)
 {
     if (window == GetDesktopWindow()) return true;
     char name[16];  // either name fits; a longer one matches neither, cut or not
     if (!GetClassNameA(window, name, sizeof name)) return false;
     if (lstrcmpiA(name, "Progman") == 0) return true;
-    return lstrcmpiA(name, "WorkerW") == 0 && FindWindowExA(window, nullptr, "SHELLDLL_DefView", nullptr);
+    if (lstrcmpiA(name, "WorkerW") != 0) return false;
+    if (FindWindowExA(window, nullptr, "SHELLDLL_DefView", nullptr)) return true;
+    HWND shell = GetShellWindow();
+    return shell && GetWindowThreadProcessId(window, nullptr) == GetWindowThreadProcessId(shell, nullptr);
 }
 
 // Windows the shot leaves whole: none, minimised, ours, the desktop, or

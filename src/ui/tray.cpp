@@ -64,18 +64,56 @@ void LetTheShellThrough(HWND window)
     }
 }
 
+enum { kSmallIconMetric = 0 };  // LIM_SMALL
+
+// Common controls 6, which alone has LoadIconMetric: loaded in an
+// activation context of its own, whose manifest asks for it. The program's
+// manifest asks for no library; without a context the name gives version
+// 5, the system folder's. In one, the loader takes it by its name from the
+// system's side-by-side store, never from the program's folder. It stays
+// loaded for the process.
+static HMODULE CommonControls()
+{
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(g_app.instance, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return nullptr;
+    ACTCTXA request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path;
+    request.lpResourceName = MAKEINTRESOURCEA(IDR_COMMON_CONTROLS);
+    const HANDLE context = CreateActCtxA(&request);
+    if (context == INVALID_HANDLE_VALUE) return nullptr;
+    HMODULE module = nullptr;
+    ULONG_PTR cookie = 0;
+    if (ActivateActCtx(context, &cookie)) {
+        module = LoadLibraryA("comctl32.dll");
+        DeactivateActCtx(0, cookie);
+    }
+    ReleaseActCtx(context);
+    return module;
+}
+
 // The notification area shows the small-icon size. LoadIconA gives the
 // large one, 32 pixels at 96 dpi, which the shell shrinks again: at 125 to
-// 250 % the 16-pixel picture was stretched twice. Loaded so, the system
-// scales the nearest size of the icon once.
+// 250 % the 16-pixel picture was stretched twice. LoadIconMetric (Vista
+// on) gives the size the notification area shows at the shell's DPI,
+// scaled down from the nearest larger picture; before it, LoadImageA at
+// the small-icon size has the system scale the nearest size once.
 HICON TrayPicture(bool enabled)
 {
     LoadedIcon& picture = g_tray.pictures[enabled ? 0 : 1];
     if (picture) return picture.get();
     const int id = enabled ? IDI_ENABLED : IDI_DISABLED;
-    picture.Reset(static_cast<HICON>(LoadImageA(g_app.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                                LR_DEFAULTCOLOR)));
+    auto loadMetric = LookUp<HRESULT WINAPI(HINSTANCE, PCWSTR, int, HICON*)>(CommonControls(), "LoadIconMetric");
+    HICON icon = nullptr;
+    if (loadMetric && FAILED(loadMetric(g_app.instance, MAKEINTRESOURCEW(id), kSmallIconMetric, &icon)))
+        icon = nullptr;
+    if (!icon)
+        icon = static_cast<HICON>(LoadImageA(g_app.instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                             LR_DEFAULTCOLOR));
+    picture.Reset(icon);
     return picture.get();
 }
 

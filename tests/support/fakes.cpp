@@ -122,6 +122,23 @@ HANDLE WINAPI PrivateMutex::Create(LPSECURITY_ATTRIBUTES security, BOOL owned, L
     return mutex;
 }
 
+FakeIconMetric::FakeIconMetric(bool isThere) : Fake("KERNEL32.dll", "GetProcAddress", &Lookup), found(isThere) {}
+
+FARPROC WINAPI FakeIconMetric::Lookup(HMODULE module, LPCSTR name)
+{
+    if (!IS_INTRESOURCE(name) && std::strcmp(name, "LoadIconMetric") == 0)
+        return live_->found ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Load)) : nullptr;
+    return live_->Original<FARPROC WINAPI(HMODULE, LPCSTR)>()(module, name);
+}
+
+HRESULT WINAPI FakeIconMetric::Load(HINSTANCE instance, PCWSTR name, int metric, HICON* icon)
+{
+    const uintptr_t id = IS_INTRESOURCE(name) ? reinterpret_cast<uintptr_t>(name) : 0;
+    *icon = id ? static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 24, 24, 0)) : nullptr;
+    live_->Keep({instance, id, metric, *icon});
+    return *icon ? S_OK : E_FAIL;
+}
+
 MissingBitmap::MissingBitmap(unsigned id) : Fake("USER32.dll", "LoadBitmapA", &Load), missing(id) {}
 
 HBITMAP WINAPI MissingBitmap::Load(HINSTANCE instance, LPCSTR name)
@@ -147,14 +164,14 @@ FakeMonitors::FakeMonitors(std::vector<FakeMonitor> laidOut, POINT at, bool virt
       screen(virtualScreen),
       fromRect_("USER32.dll", "MonitorFromRect", &FromRect), info_("USER32.dll", "GetMonitorInfoA", &Info),
       metrics_("USER32.dll", "GetSystemMetrics", &Metrics), cursor_("USER32.dll", "GetCursorPos", &Cursor),
-      lookup_("KERNEL32.dll", "GetProcAddress", &Lookup)
+      lookup_("KERNEL32.dll", "GetProcAddress", &Lookup), caps_("GDI32.dll", "GetDeviceCaps", &Caps)
 {
 }
 
 bool FakeMonitors::Installed() const
 {
     return Fake::Installed() && fromRect_.Installed() && info_.Installed() && metrics_.Installed() &&
-           cursor_.Installed() && lookup_.Installed();
+           cursor_.Installed() && lookup_.Installed() && caps_.Installed();
 }
 
 // The monitor a point lies on, or by `flags` the primary, the nearest or none.
@@ -221,12 +238,60 @@ BOOL WINAPI FakeMonitors::Cursor(LPPOINT point)
     return TRUE;
 }
 
+template <typename F>
+static FARPROC Found(F* function)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
 FARPROC WINAPI FakeMonitors::Lookup(HMODULE module, LPCSTR name)
 {
-    if (HIWORD(name) && std::strcmp(name, "GetDpiForMonitor") == 0)
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Dpi));
-    return live_->lookup_.Original<FARPROC WINAPI(HMODULE, LPCSTR)>()(module, name);
+    const FakeMonitors& self = *live_;
+    const auto is = [name](const char* what) { return !IS_INTRESOURCE(name) && std::strcmp(name, what) == 0; };
+    const bool vista = self.system == kWindowsVista;
+    if (self.system != kWindows10 &&
+        (is("GetWindowDpiAwarenessContext") || is("SetThreadDpiAwarenessContext") || is("GetDpiForWindow")))
+        return nullptr;
+    if (vista && (is("GetDpiForMonitor") || is("GetProcessDpiAwareness") || is("PhysicalToLogicalPointForPerMonitorDPI")))
+        return nullptr;
+    if (is("GetDpiForMonitor")) return Found(&Dpi);
+    if (is("GetProcessDpiAwareness") && self.awarenessHidden) return Found(&Awareness);
+    if (is("PhysicalToLogicalPoint")) return vista ? Found(&ToOwnPixels) : Found(&AsGiven);
+    if (is("PhysicalToLogicalPointForPerMonitorDPI")) return Found(&ToOwnPixels);
+    return self.lookup_.Original<FARPROC WINAPI(HMODULE, LPCSTR)>()(module, name);
 }
+
+int WINAPI FakeMonitors::Caps(HDC dc, int index)
+{
+    const FakeMonitors& self = *live_;
+    if (self.system == kWindowsVista && (index == LOGPIXELSX || index == LOGPIXELSY) && !self.monitors.empty())
+        return self.monitors[0].dpi;
+    return self.caps_.Original<decltype(GetDeviceCaps)>()(dc, index);
+}
+
+HRESULT WINAPI FakeMonitors::Awareness(HANDLE, int*) { return E_ACCESSDENIED; }
+
+// The system's checks, the strictest reading: a window there, and the
+// point one of its pixels.
+static bool OnWindow(HWND window, const POINT& point)
+{
+    RECT r;
+    return GetWindowRect(window, &r) && PtInRect(&r, point);
+}
+
+BOOL WINAPI FakeMonitors::ToOwnPixels(HWND window, POINT* point)
+{
+    const FakeMonitors& self = *live_;
+    if (!point || !OnWindow(window, *point)) return FALSE;
+    for (const ScaledWindow& s : self.scaled) {
+        if (s.window != window || self.monitors.empty()) continue;
+        point->x = MulDiv(point->x, s.dpi, self.monitors[0].dpi);
+        point->y = MulDiv(point->y, s.dpi, self.monitors[0].dpi);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FakeMonitors::AsGiven(HWND window, POINT* point) { return point && OnWindow(window, *point); }
 
 HRESULT WINAPI FakeMonitors::Dpi(HMONITOR monitor, int, UINT* x, UINT* y)
 {

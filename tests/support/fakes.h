@@ -128,17 +128,37 @@ private:
 // names itself (MonitorFromWindow) still get their own answers. Without
 // `virtualScreen` the screen's metrics stay the system's: the snapshot is
 // then the real display's.
+//
+// The DPI functions GetProcAddress finds are those of `system`: Windows
+// 10's, as the system has them; 8.1's, without those for a window
+// (GetWindowDpiAwarenessContext, SetThreadDpiAwarenessContext,
+// GetDpiForWindow); or Vista's to 8.0's, without shcore.dll's and
+// PhysicalToLogicalPointForPerMonitorDPI either, the one DPI then the
+// system's, which GetDeviceCaps' LOGPIXELSX answers with the first
+// monitor's. The desktop window manager draws the `scaled` windows at
+// their own DPI scaled to the first monitor's: the conversion of points
+// into their own pixels (PhysicalToLogicalPoint before 8.1, which from then
+// on gives every point back, the per-monitor one from 8.1 on) maps by that,
+// and fails for a point off the window, as the system's does.
 struct FakeMonitor {
     RECT rect;
     int dpi;
 };
+struct ScaledWindow {
+    HWND window;
+    int dpi;  // its own
+};
 class FakeMonitors : public Fake<FakeMonitors> {
 public:
+    enum System { kWindows10, kWindows81, kWindowsVista };
     explicit FakeMonitors(std::vector<FakeMonitor> laidOut, POINT at = {0, 0}, bool virtualScreen = true);
     bool Installed() const;
     std::vector<FakeMonitor> monitors;
     POINT pointer;
     bool screen;
+    System system = kWindows10;
+    std::vector<ScaledWindow> scaled;
+    bool awarenessHidden = false;  // GetProcessDpiAwareness fails, as for a process this one may not open
 
 private:
     static HMONITOR WINAPI FromPoint(POINT point, DWORD flags);
@@ -148,7 +168,31 @@ private:
     static BOOL WINAPI Cursor(LPPOINT point);
     static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name);
     static HRESULT WINAPI Dpi(HMONITOR monitor, int type, UINT* x, UINT* y);
-    ImportHook fromRect_, info_, metrics_, cursor_, lookup_;
+    static int WINAPI Caps(HDC dc, int index);
+    static HRESULT WINAPI Awareness(HANDLE process, int* awareness);
+    static BOOL WINAPI ToOwnPixels(HWND window, POINT* point);
+    static BOOL WINAPI AsGiven(HWND window, POINT* point);
+    ImportHook fromRect_, info_, metrics_, cursor_, lookup_, caps_;
+};
+
+// LoadIconMetric, looked up through GetProcAddress: where `found`, a fake
+// that keeps what it was asked and answers an icon of its own, loaded from
+// the resources asked for (the caller's to destroy, as the system's); else
+// none, as before Windows Vista.
+struct IconMetricCall {
+    HINSTANCE instance;
+    uintptr_t id;  // of an icon asked for by number; 0 for one by name
+    int metric;    // LIM_SMALL 0, LIM_LARGE 1
+    HICON answered;
+};
+class FakeIconMetric : public Fake<FakeIconMetric>, public Calls<IconMetricCall> {
+public:
+    explicit FakeIconMetric(bool isThere);
+    bool found;
+
+private:
+    static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name);
+    static HRESULT WINAPI Load(HINSTANCE instance, PCWSTR name, int metric, HICON* icon);
 };
 
 // LoadBitmapA: bitmap `missing` (0: none) is not there, every other loads.
