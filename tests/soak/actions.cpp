@@ -226,8 +226,8 @@ bool UseDialog(Random& r, const char* openedBy, const char* speed = nullptr)
         Breach(ok ? "OK stores the settings as typed" : "Cancel leaves the settings",
                Text("Speed %lld, UseSound %lld", static_cast<long long>(g_program.stored.speed),
                     static_cast<long long>(g_program.stored.sound)),
-               Text("Speed %lld, UseSound %lld (-1: not stored)", static_cast<long long>(now.speed),
-                    static_cast<long long>(now.sound)));
+               Text("Speed %lld, UseSound %lld (-1: not stored); ", static_cast<long long>(now.speed),
+                    static_cast<long long>(now.sound)) + KeyState());
     const bool changed = g_program.speed != oldSpeed;
     if (changed) Scheduled(closing);
     return changed;

@@ -144,8 +144,8 @@ void CheckStored(const Model& expected, const char* after)
                     expected.missedShots, expected.missedChickens,
                     static_cast<unsigned long long>(expected.timeLow),
                     static_cast<unsigned long long>(expected.timeHigh)),
-               Text("hits %u, missed shots %u, missed chickens %u, TimeSum %llu", stored.hits, stored.missedShots,
-                    stored.missedChickens, static_cast<unsigned long long>(stored.timeLow)));
+               Text("hits %u, missed shots %u, missed chickens %u, TimeSum %llu; ", stored.hits, stored.missedShots,
+                    stored.missedChickens, static_cast<unsigned long long>(stored.timeLow)) + KeyState());
     g_program.model = g_program.saved = stored;
 }
 

@@ -47,6 +47,17 @@ StoredSettings ReadSettings()
     return s;
 }
 
+std::string KeyState()
+{
+    HKEY key;
+    const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kRegistryKey, 0, KEY_QUERY_VALUE, &key);
+    if (rc != ERROR_SUCCESS) return Text("the key does not open: error %ld", static_cast<long>(rc));
+    RegCloseKey(key);
+    std::string names;
+    for (const std::string& n : test::ValueNames()) names += (names.empty() ? "" : ", ") + n;
+    return "the key holds: " + (names.empty() ? std::string("nothing") : names);
+}
+
 ProgramState g_program;
 
 bool Before(DWORD a, DWORD b) { return static_cast<int32_t>(a - b) < 0; }

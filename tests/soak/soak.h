@@ -140,6 +140,9 @@ struct StoredSettings {
     int64_t speed = -1, sound = -1;
 };
 StoredSettings ReadSettings();
+// What the program's key holds, for a breach that finds a value missing:
+// the names of its values, or the error that kept it from opening.
+std::string KeyState();
 
 struct ProgramState {
     std::unique_ptr<test::Process> process;
