@@ -242,7 +242,10 @@ bool IconReachable(TrayIcon* icon)
 {
     *icon = FindTrayIcon();
     if (!icon->found) return false;
+    // Wine 10 may lay a new icon out beyond the end of a taskbar that
+    // shrank with the display: drawn nowhere, it takes no click.
     const POINT at = Middle(icon->rect);
+    if (at.x < 0 || at.y < 0 || at.x >= ScreenWidth() || at.y >= ScreenHeight()) return false;
     HWND under = WindowFromPoint(at);
     return under && test::OwnerOf(under) == test::OwnerOf(FindWindowA("Shell_TrayWnd", nullptr)) &&
            !OfClass(under, TOOLTIPS_CLASSA);

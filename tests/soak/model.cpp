@@ -146,14 +146,19 @@ TrayIcon FindTrayIcon()
         // one's tool is a window that shows.
         const bool live = IsWindowVisible(t.tool) != FALSE;
         icon.tips += Text("%s\"%s\" ", live ? "" : "(gone) ", t.text.c_str());
-        if (live && icon.tip.empty()) icon.tip = t.text;
+        if (live && icon.tip.empty()) {
+            icon.tip = t.text;
+            icon.window = t.tool;
+        }
     }
     // The tool keeps the place the icon had when the taskbar last laid it
-    // out, also after the display changed; the one icon is the square at
-    // the taskbar's right end.
+    // out, also after the display changed; the icon's own window is where
+    // the shell shows it now. Without one, the one icon is the square at the
+    // taskbar's right end.
     const RECT bar = test::WindowRect(tray);
     icon.found = IconThere() && IsWindowVisible(tray) && !icon.tip.empty();
-    icon.rect = RECT{bar.right - (bar.bottom - bar.top), bar.top, bar.right, bar.bottom};
+    icon.rect = icon.window && icon.window != tray ? test::WindowRect(icon.window)
+                                                   : RECT{bar.right - (bar.bottom - bar.top), bar.top, bar.right, bar.bottom};
     return icon;
 }
 

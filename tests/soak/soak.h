@@ -174,6 +174,7 @@ bool IconThere();
 struct TrayIcon {
     bool found = false;
     RECT rect = {};
+    HWND window = nullptr;  // the shell's window of the icon, where it has one
     std::string tip;
     std::string tips;  // of every tooltip that reads "Wingzap...", for the log
 };
