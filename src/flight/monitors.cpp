@@ -61,11 +61,11 @@ using PointConversion = BOOL WINAPI(HWND, POINT*);
 // system's. Mapped into the window's own pixels, its first and last pixel
 // give the DPI it is drawn at, measured along its longer side. From 8.1 on
 // PhysicalToLogicalPoint gives every point back as it was, and the
-// per-monitor conversion, new then, maps instead. The readings of Windows 8.1 and 10 come
-// first wherever they answer: a conversion fails for a window without area
-// and, on Windows 7, for a hidden window moved since it was hidden, which a
-// hole reaches all the same; and it measures to a whole pixel what they
-// know exactly.
+// per-monitor conversion, new then, maps instead. The readings of Windows
+// 8.1 and 10 come first wherever they answer: a conversion fails for a
+// window without area and, on Windows 7, for a hidden window moved since it
+// was hidden, which a hole reaches all the same; and it measures to a whole
+// pixel what they know exactly.
 static WindowScale ScaleByConversion(HWND window, int screen)
 {
     HMODULE user = GetModuleHandleA("user32.dll");
