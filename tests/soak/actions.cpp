@@ -713,7 +713,10 @@ void RightClick(Random& r)
 void IdleKey(Random& r)
 {
     const WORD key = r.Chance(50) ? static_cast<WORD>("QO"[r.Below(2)]) : r.Chance(50) ? VK_ESCAPE : 'A' + r.Below(26);
-    if (!Moment([](const View& v) { return BetweenFlights(v) && !Dialog() && !Menu(); }, 30000)) return;
+    // Far from the next launch too: at a speed of 1 the next chicken starts
+    // as the last one lands, and an O typed then opens the dialog, as it
+    // should in a flight.
+    if (!Moment([](const View& v) { return BetweenFlights(v) && LaunchFar() && !Dialog() && !Menu(); }, 30000)) return;
     Log("key %u between flights", key);
     Keys({key});
     Settle();
