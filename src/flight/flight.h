@@ -57,7 +57,8 @@ enum FlightEnd { kLanded, kEscaped, kCut };
 // the counts stored, and the next chicken scheduled. A crash, a kill or a
 // power cut loses at most the flight in progress. `meanwhile`, where given,
 // runs once the counts are stored and before the next chicken is drawn:
-// the options dialog, whose new speed that chicken takes.
+// the options dialog, whose new speed that chicken takes. A cut takes the
+// presses still waiting for the cover first.
 void CloseFlight(FlightEnd how, void (*meanwhile)() = nullptr);
 // WM_WTSSESSION_CHANGE of the background window.
 LRESULT OnSessionChange(WPARAM event);
