@@ -597,14 +597,7 @@ TEST_F(Commands, ToggleSwapsTheIconAndHoldsChickensBack)
     ASSERT_NE(disabledIcon, nullptr);
     ASSERT_NE(enabledIcon, disabledIcon);
     // The notification area's size, which the shell then scales no more.
-    for (HICON icon : {enabledIcon, disabledIcon}) {
-        ICONINFO info = {};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
-        const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
-        BITMAP b = {};
-        GetObjectA(mask.get(), sizeof b, &b);
-        EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), b.bmWidth);
-    }
+    for (HICON icon : {enabledIcon, disabledIcon}) EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), test::IconWidth(icon));
     ASSERT_TRUE(g_ui.EnabledFlag) << "chickens come at every start";
 
     struct Step {

@@ -147,12 +147,7 @@ TEST(Tray, PicturesComeAtTheNotificationAreasSize)
                 EXPECT_EQ(0, call.metric) << "LIM_SMALL";
                 EXPECT_EQ(call.answered, icon);
             } else {
-                ICONINFO info = {};
-                ASSERT_TRUE(GetIconInfo(icon, &info));
-                const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
-                BITMAP b = {};
-                GetObjectA(mask.get(), sizeof b, &b);
-                EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), b.bmWidth);
+                EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), test::IconWidth(icon));
             }
         }
     }

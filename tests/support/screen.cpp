@@ -177,4 +177,14 @@ std::string KeepScreen()
     return SaveBmp(CaptureScreen(), path) ? path : "(no screenshot: " + path + " could not be written)";
 }
 
+int IconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return 0;
+    const Bitmap colour(info.hbmColor), mask(info.hbmMask);  // the copies GetIconInfo made
+    BITMAP b = {};
+    GetObjectA(mask.get(), sizeof b, &b);
+    return b.bmWidth;
+}
+
 }  // namespace test

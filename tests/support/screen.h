@@ -29,6 +29,8 @@ Screenshot CaptureScreen();
 Screenshot CaptureScreen(const RECT& area);
 // The header of a 32-bit top-down DIB of that size.
 BITMAPINFO TopDownInfo(int width, int height);
+// An icon's width in pixels, read from its mask; 0 where it cannot be read.
+int IconWidth(HICON icon);
 // A 24-bit bottom-up .bmp, the form every viewer reads.
 bool SaveBmp(const Screenshot& shot, const std::string& path);
 // A picture as `name` in the test folder.
